@@ -1,0 +1,55 @@
+# The plug-in: JUCE's shared-code target "Corvantide" holds every subsystem
+# (tests and benchmarks link it), and "Corvantide_VST3" is the module.
+
+juce_add_plugin(Corvantide
+  PRODUCT_NAME "Corvantide"
+  COMPANY_NAME "Quenmar_Works"
+  BUNDLE_ID "com.quenmarworks.corvantide"
+  PLUGIN_MANUFACTURER_CODE qnmW
+  PLUGIN_CODE cCrv
+  VERSION 1.0.0
+  FORMATS VST3
+  IS_SYNTH FALSE
+  NEEDS_MIDI_INPUT TRUE
+  NEEDS_MIDI_OUTPUT FALSE
+  IS_MIDI_EFFECT FALSE
+  EDITOR_WANTS_KEYBOARD_FOCUS FALSE
+  VST3_CATEGORIES Fx
+  COPY_PLUGIN_AFTER_BUILD FALSE)
+
+# Each subsystem lists its own sources; every file listed is compiled with the
+# strict warnings.
+set(CORVANTIDE_PROCESSOR_SOURCES
+  processor/PluginProcessor.cpp)
+
+set(CORVANTIDE_PRESETS_SOURCES)
+
+set(CORVANTIDE_GUI_SOURCES)
+
+set(CORVANTIDE_EDITOR_SOURCES)
+
+set(CORVANTIDE_OWN_SOURCES
+  ${CORVANTIDE_PROCESSOR_SOURCES}
+  ${CORVANTIDE_PRESETS_SOURCES}
+  ${CORVANTIDE_GUI_SOURCES}
+  ${CORVANTIDE_EDITOR_SOURCES})
+target_sources(Corvantide PRIVATE ${CORVANTIDE_OWN_SOURCES})
+corvantide_strict_sources(${CORVANTIDE_OWN_SOURCES})
+
+target_include_directories(Corvantide PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
+target_compile_definitions(Corvantide PUBLIC
+  JUCE_WEB_BROWSER=0
+  JUCE_USE_CURL=0
+  JUCE_VST3_CAN_REPLACE_VST2=0
+  JUCE_DISPLAY_SPLASH_SCREEN=0
+  JUCE_REPORT_APP_USAGE=0
+  JUCE_MODAL_LOOPS_PERMITTED=0)
+
+target_link_libraries(Corvantide
+  PUBLIC
+    corvantide_engine
+  PRIVATE
+    juce::juce_audio_processors
+  PUBLIC
+    juce::juce_recommended_config_flags)

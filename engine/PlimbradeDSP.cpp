@@ -1,0 +1,3 @@
+#include "engine/PlimbradeDSP.h"
+
+void PlimbradeDSP::compute (int, FAUSTFLOAT**, FAUSTFLOAT**) {}

@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+#include <juce_events/juce_events.h>
+
+int main (int argc, char** argv)
+{
+    ::testing::InitGoogleTest (&argc, argv);
+    // Components, fonts and the message manager need JUCE's GUI subsystem.
+    juce::ScopedJuceInitialiser_GUI juce;
+    return RUN_ALL_TESTS();
+}
