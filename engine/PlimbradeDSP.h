@@ -4,23 +4,138 @@
 #include <faust/gui/UI.h>
 #include <faust/gui/meta.h>
 
-// Placeholder frame; the engine proper replaces it.
+#include <cstddef>
+#include <cstdint>
+
+/*  The whole effect: a stereo two-band delay with feedback, diffusion, damping,
+    pitch shifting and random drift, behind Faust's dsp interface.
+
+    Every control, constant, filter state and delay line is a plain field, so the
+    engine never allocates after creation. The rings make the object about 14 MB:
+    create it on the heap and value-initialise it (std::make_unique<PlimbradeDSP>()
+    or new PlimbradeDSP()), which zeroes every field; call init before compute.
+*/
 class PlimbradeDSP : public dsp
 {
 public:
     int getNumInputs() override { return 2; }
     int getNumOutputs() override { return 2; }
-    void buildUserInterface (UI*) override {}
+    void buildUserInterface (UI* ui) override;
     int getSampleRate() override { return sampleRate; }
     void init (int rate) override { instanceInit (rate); }
-    void instanceInit (int rate) override { instanceConstants (rate); instanceResetUserInterface(); instanceClear(); }
-    void instanceConstants (int rate) override { sampleRate = rate; }
-    void instanceResetUserInterface() override {}
-    void instanceClear() override {}
+    void instanceInit (int rate) override;
+    void instanceConstants (int rate) override;
+    void instanceResetUserInterface() override;
+    void instanceClear() override;
     dsp* clone() override { return new PlimbradeDSP(); }
-    void metadata (Meta*) override {}
-    void compute (int, FAUSTFLOAT**, FAUSTFLOAT**) override;
+    void metadata (Meta* m) override;
+    void compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs) override;
+
+    static constexpr int numAllpassStages = 8;
+    static constexpr int numChains = 4; // left low, left high, right low, right high
+    static constexpr int ringsPerChain = numAllpassStages + 3;
+
+    static constexpr int allpassRingSize (int stage) noexcept
+    {
+        return stage == 0 ? 2048 : stage == 1 ? 4096 : stage < 5 ? 8192 : 16384;
+    }
+    static constexpr int preRingSize = 131072;
+    static constexpr int delayRingSize = 524288;
+    static constexpr int postRingSize = 131072;
+
+    static constexpr int ringSize (int ring) noexcept
+    {
+        return ring < numAllpassStages         ? allpassRingSize (ring)
+               : ring == numAllpassStages      ? preRingSize
+               : ring == numAllpassStages + 1  ? delayRingSize
+                                               : postRingSize;
+    }
+
+    /*  Rings of power-of-two length laid end to end would all start at the same
+        offset modulo 4 KiB, so the writes of one sample would all land in one L1
+        set and evict each other. Each ring is therefore pushed one cache line
+        further than the one before it.
+    */
+    static constexpr std::size_t ringStagger = 16; // floats: one 64-byte line
+
+    static constexpr std::size_t ringOffset (int chain, int ring) noexcept
+    {
+        std::size_t offset = 0;
+        for (int c = 0; c <= chain; ++c)
+            for (int r = 0; r < ringsPerChain; ++r)
+            {
+                if (c == chain && r == ring)
+                    return offset;
+                offset += static_cast<std::size_t> (ringSize (r)) + ringStagger;
+            }
+        return offset;
+    }
+
+    // 866,304 floats of rings per chain, plus the stagger.
+    static constexpr std::size_t chainFloats = 2048 + 4096 + 3 * 8192 + 3 * 16384 + preRingSize
+                                               + delayRingSize + postRingSize + ringsPerChain * ringStagger;
+    static constexpr std::size_t ringFloats = numChains * chainFloats;
 
 private:
-    int sampleRate = 0;
+    friend class PlimbradeDSPTestAccess;
+
+    // Control zones. Their order is the host parameter order (less bpm), so it
+    // must not change.
+    float drywet, amp, lowamp, lowmute, lowpan, pitchstage, lowpitch, driftdepth, driftrate,
+        lowpitchwindow, delaymode, lowfeed, diffusion, lowdamp, cutoff, res, lowtimesync, lowtime,
+        bpm, lowsyncedtime, highamp, highmute, highpan, highpitch, highpitchwindow, highfeed,
+        highdamp, hightimesync, hightime, highsyncedtime;
+
+    int sampleRate;
+
+    // Rate-dependent constants, from the rate clamped to 1 .. 192000 Hz.
+    float percentSmoothCoef, smoothCoef, smoothPole, piOverFs, twoPiOverFs;
+    int allpassLength[numAllpassStages];
+    float maxDelay, maxDelayIndex, samplesPerMs, samplesPerMinute, driftTimeFactor;
+
+    // Per band and channel (chain): everything that is not a ring.
+    struct ChainState
+    {
+        float diffuserTap[numAllpassStages];
+        float dampPrevIn, dampPrevOut;
+        float lastDelayRead;
+    };
+
+    // Per band, shared by both channels.
+    struct BandState
+    {
+        float shiftPhase;
+        float xfadeStep, xfadePos, tapA, tapB;
+        // The last argument and result of the band's transcendental functions:
+        // they are recomputed only when the argument moves.
+        float shiftKey, ratio;
+        float dampKey, dampA, dampB;
+    };
+
+    // Per channel.
+    struct ChannelState
+    {
+        float splitIc1, splitIc2;
+        float satPrev, dcOut;
+    };
+
+    int writeIndex;
+
+    float ampSmooth, dryWetSmooth, lowGainSmooth, highGainSmooth, lowOpenSmooth, highOpenSmooth,
+        lowPanSmooth, highPanSmooth, diffusionSmooth, cutoffSmooth, lowDampSmooth, highDampSmooth,
+        lowTimeSmooth, highTimeSmooth;
+
+    int firstSampleSeen;
+    float driftOscS, driftOscC;
+    std::int32_t noiseSeed;
+    float driftHeld;
+    float driftLp[5];
+
+    float cutoffKey, cutoffG;
+
+    BandState band[2];
+    ChannelState channel[2];
+    ChainState chain[numChains];
+
+    float rings[ringFloats];
 };
