@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
+#include <utility>
 
 namespace
 {
@@ -33,6 +35,167 @@ constexpr bool ringStartsSpreadOverCacheSets()
 static_assert (ringStartsSpreadOverCacheSets(), "two rings would share an L1 set at their start");
 static_assert (PlimbradeDSP::ringOffset (1, 0) == PlimbradeDSP::chainFloats);
 static_assert (PlimbradeDSP::ringOffset (PlimbradeDSP::numChains, 0) == PlimbradeDSP::ringFloats);
+
+// Length of each synced-time menu entry in quarter-note beats.
+constexpr float noteBeats[18] = { 4.0f, 3.0f, 2.0f, 1.5f, 4.0f / 3.0f, 1.0f, 0.75f, 2.0f / 3.0f, 0.5f,
+                                  0.375f, 1.0f / 3.0f, 0.25f, 0.1875f, 1.0f / 6.0f, 0.125f, 0.09375f,
+                                  1.0f / 12.0f, 0.0625f };
+
+// The largest entry whose index the value reaches: fractions round down,
+// anything below 1 (NaN included) takes the whole bar, anything above 17 the last entry.
+inline int syncedTimeIndex (float value) noexcept
+{
+    if (value >= 17.0f)
+        return 17;
+    if (value >= 1.0f)
+        return static_cast<int> (value);
+    return 0;
+}
+
+// A menu zone read as "truncated to an integer, not zero".
+inline bool isOn (float value) noexcept { return std::fabs (value) >= 1.0f; }
+
+inline bool sameBits (float a, float b) noexcept
+{
+    std::uint32_t x, y;
+    std::memcpy (&x, &a, sizeof x);
+    std::memcpy (&y, &b, sizeof y);
+    return x == y;
+}
+
+// fmod (x, w) without the library call on the phase's usual range [w - 4, 2w + 1):
+// on [w, 2w) the difference x - w is exact (Sterbenz), so the result is the same.
+inline float wrapPhase (float x, float w) noexcept
+{
+    if (x >= 0.0f && x < w)
+        return x;
+    if (x >= w && x < w + w)
+        return x - w;
+    return std::fmod (x, w);
+}
+
+// floor () for the non-negative read positions, which stay far below 2^23.
+inline float floorOf (float x) noexcept
+{
+    if (x > 0.0f && x < 8388608.0f)
+        return static_cast<float> (static_cast<int> (x));
+    return std::floor (x);
+}
+
+// trunc (x) as an int, for clamping into small index ranges: values beyond
+// [lo - 1, hi + 1] clamp to the same index, so they are brought in first.
+inline int truncIndex (float x, int lo, int hi) noexcept
+{
+    const float below = static_cast<float> (lo - 1), above = static_cast<float> (hi + 1);
+    const float inRange = x > below ? (x < above ? x : above) : below;
+    return static_cast<int> (inRange);
+}
+
+inline int clampIndex (int i, int lo, int hi) noexcept { return i < lo ? lo : (i > hi ? hi : i); }
+
+// A read of a ring at distance n, linearly interpolated between n and n + 1.
+struct FractionalTap
+{
+    std::uint32_t near, far;
+    float frac, antiFrac;
+
+    void set (float position, int maxIndex) noexcept
+    {
+        const int i = truncIndex (position, 0, maxIndex);
+        near = static_cast<std::uint32_t> (clampIndex (i, 0, maxIndex));
+        far = static_cast<std::uint32_t> (clampIndex (i + 1, 0, maxIndex));
+        frac = position - floorOf (position);
+        antiFrac = 1.0f - frac;
+    }
+
+    template <std::uint32_t Mask>
+    float read (const float* ring, std::uint32_t writeIndex) const noexcept
+    {
+        return antiFrac * ring[(writeIndex - near) & Mask] + frac * ring[(writeIndex - far) & Mask];
+    }
+};
+
+// The farthest a shifter tap reads; far beyond any window, kept for parity
+// with the ring size.
+constexpr int maxShiftTapIndex = 65537;
+
+// What a band's pitch shifter reads this sample; the same for both channels
+// and for the PRE and POST rings.
+struct ShiftTaps
+{
+    bool engaged;
+    float fade, antiFade;
+    FractionalTap first, second;
+
+    template <std::uint32_t Mask>
+    float read (const float* ring, std::uint32_t writeIndex) const noexcept
+    {
+        return fade * first.read<Mask> (ring, writeIndex) + antiFade * second.read<Mask> (ring, writeIndex);
+    }
+};
+
+// How a band reads its delay line this sample, shared by both channels.
+struct DelayRead
+{
+    bool smooth;
+    FractionalTap repitch;
+    std::uint32_t tapA, tapB;
+    float xfadePos;
+
+    template <std::uint32_t Mask>
+    float read (const float* ring, std::uint32_t writeIndex) const noexcept
+    {
+        if (smooth)
+        {
+            const float a = ring[(writeIndex - tapA) & Mask];
+            const float b = ring[(writeIndex - tapB) & Mask];
+            return a + (b - a) * xfadePos;
+        }
+        return repitch.read<Mask> (ring, writeIndex);
+    }
+};
+
+struct BandShared
+{
+    ShiftTaps shift;
+    DelayRead delay;
+    float dampA, dampB;
+    float feedGain;
+};
+
+template <int Stage>
+inline float allpassStage (float u, float g, float* ring, float& tap, std::uint32_t writeIndex, int length) noexcept
+{
+    constexpr std::uint32_t mask = static_cast<std::uint32_t> (PlimbradeDSP::allpassRingSize (Stage)) - 1;
+    const float previousTap = tap;
+    const float w = u - g * previousTap;
+    ring[writeIndex & mask] = w;
+    tap = ring[(writeIndex - static_cast<std::uint32_t> (length)) & mask];
+    return g * w + previousTap;
+}
+
+template <int Chain, int... Stage>
+inline float diffuse (float u, float g, float* rings, float* taps, std::uint32_t writeIndex, const int* lengths,
+                      std::integer_sequence<int, Stage...>) noexcept
+{
+    ((u = allpassStage<Stage> (u, g, rings + PlimbradeDSP::ringOffset (Chain, Stage), taps[Stage], writeIndex, lengths[Stage])), ...);
+    return u;
+}
+
+// Bilinear one-pole low-pass with t = tan (pi f / fs): y = (x + x' - A y') / B.
+inline void dampingCoefficients (float angle, float& a, float& b) noexcept
+{
+    const float inverseT = 1.0f / std::tan (angle);
+    a = 1.0f - inverseT;
+    b = inverseT + 1.0f;
+}
+
+constexpr int preRingIndex = PlimbradeDSP::numAllpassStages;
+constexpr int delayRingIndex = preRingIndex + 1;
+constexpr int postRingIndex = preRingIndex + 2;
+constexpr std::uint32_t preMask = PlimbradeDSP::preRingSize - 1;
+constexpr std::uint32_t delayMask = PlimbradeDSP::delayRingSize - 1;
+constexpr std::uint32_t postMask = PlimbradeDSP::postRingSize - 1;
 } // namespace
 
 void PlimbradeDSP::buildUserInterface (UI* ui)
@@ -322,13 +485,16 @@ void PlimbradeDSP::instanceClear()
     driftHeld = 0.0f;
     std::fill (std::begin (driftLp), std::end (driftLp), 0.0f);
 
-    // A NaN key never equals an argument, so the first sample computes afresh.
-    constexpr float noKey = std::numeric_limits<float>::quiet_NaN();
-    cutoffKey = noKey;
-    cutoffG = 0.0f;
+    // The caches start as the true values at a zero argument.
+    cutoffKey = 0.0f;
+    cutoffG = std::tan (cutoffKey);
 
     for (auto& b : band)
-        b = BandState { 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, noKey, 0.0f, noKey, 0.0f, 0.0f };
+    {
+        b = BandState {};
+        b.ratio = std::exp2 (b.shiftKey * (1.0f / 12.0f));
+        dampingCoefficients (b.dampKey, b.dampA, b.dampB);
+    }
 
     for (auto& c : channel)
         c = ChannelState {};
@@ -339,4 +505,275 @@ void PlimbradeDSP::instanceClear()
     std::fill (std::begin (rings), std::end (rings), 0.0f);
 }
 
-void PlimbradeDSP::compute (int, FAUSTFLOAT**, FAUSTFLOAT**) {}
+
+void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs)
+{
+    // ---- Block constants: the zones are read here only.
+    const float fs = maxDelay * 0.5f;
+
+    // Tangent-based filters turn unstable once pi f / fs passes pi/2; keep every
+    // corner just below half the rate (no effect on the control range at 44.1 kHz and up).
+    const float cornerCeiling = 0.49f * fs;
+    auto belowNyquist = [cornerCeiling] (float hz) { return hz < cornerCeiling ? hz : cornerCeiling; };
+
+    const float ampIn = smoothCoef * std::pow (10.0f, amp * 0.05f);
+    const float lowGainIn = smoothCoef * std::pow (10.0f, lowamp * 0.05f);
+    const float highGainIn = smoothCoef * std::pow (10.0f, highamp * 0.05f);
+    const float lowOpenIn = smoothCoef * (1.0f - lowmute);
+    const float highOpenIn = smoothCoef * (1.0f - highmute);
+    const float lowPanIn = smoothCoef * lowpan;
+    const float highPanIn = smoothCoef * highpan;
+    const float dryWetIn = percentSmoothCoef * drywet;
+    const float diffusionIn = percentSmoothCoef * diffusion;
+    const float cutoffIn = smoothCoef * belowNyquist (cutoff);
+    const float lowDampIn = smoothCoef * belowNyquist (lowdamp);
+    const float highDampIn = smoothCoef * belowNyquist (highdamp);
+
+    const float splitDamping = 1.0f / (0.5f + 0.075f * res);
+    const float lowFeedGain = lowfeed * 0.01f;
+    const float highFeedGain = highfeed * 0.01f;
+    const float shiftBase[2] = { lowpitch, highpitch };
+    const float window[2] = { lowpitchwindow, highpitchwindow };
+    const float inverseWindow[2] = { 1.0f / lowpitchwindow, 1.0f / highpitchwindow };
+    const float driftPitchDepth = driftdepth * 0.01f;
+    const float driftTimeDepth = driftdepth * driftTimeFactor;
+
+    const float driftAngle = driftrate * twoPiOverFs;
+    const float driftRotSin = std::sin (driftAngle);
+    const float driftRotCos = std::cos (driftAngle);
+    const float driftT = std::tan (belowNyquist (driftrate) * piOverFs);
+    const float driftLpA = 1.0f - 1.0f / driftT;
+    const float driftLpB = 1.0f / (1.0f / driftT + 1.0f);
+
+    // A tempo that is not a number of at least 1 bpm would make the synced time
+    // infinite or negative, and the smoother would hold on to it.
+    const float tempo = bpm >= 1.0f ? bpm : 1.0f;
+    const float samplesPerBeat = samplesPerMinute / tempo;
+
+    const bool preActive = pitchstage == 1.0f;
+    const bool postActive = pitchstage == 2.0f;
+    const bool smoothMode = isOn (delaymode);
+
+    const float lowTimeTarget = isOn (lowtimesync) ? noteBeats[syncedTimeIndex (lowsyncedtime)] * samplesPerBeat
+                                                   : samplesPerMs * lowtime;
+    const float highTimeTarget = isOn (hightimesync) ? noteBeats[syncedTimeIndex (highsyncedtime)] * samplesPerBeat
+                                                     : samplesPerMs * hightime;
+    const float timeIn[2] = { smoothCoef * lowTimeTarget, smoothCoef * highTimeTarget };
+
+    if (count < 1)
+        return;
+
+    const float pole = smoothPole;
+    const int maxReadIndex = static_cast<int> (maxDelayIndex);
+    const float firstFadeStep = 1.0f / 1024.0f;
+    float* const ring = rings;
+    float* const timeSmooth[2] = { &lowTimeSmooth, &highTimeSmooth };
+    float* const dampSmooth[2] = { &lowDampSmooth, &highDampSmooth };
+    const float dampIn[2] = { lowDampIn, highDampIn };
+    const float feedGain[2] = { lowFeedGain, highFeedGain };
+
+    auto wi = static_cast<std::uint32_t> (writeIndex);
+
+    for (int i = 0; i < count; ++i)
+    {
+        ampSmooth = pole * ampSmooth + ampIn;
+        dryWetSmooth = pole * dryWetSmooth + dryWetIn;
+        lowOpenSmooth = pole * lowOpenSmooth + lowOpenIn;
+        lowGainSmooth = pole * lowGainSmooth + lowGainIn;
+        lowPanSmooth = pole * lowPanSmooth + lowPanIn;
+        highGainSmooth = pole * highGainSmooth + highGainIn;
+        highOpenSmooth = pole * highOpenSmooth + highOpenIn;
+        highPanSmooth = pole * highPanSmooth + highPanIn;
+        diffusionSmooth = pole * diffusionSmooth + diffusionIn;
+        cutoffSmooth = pole * cutoffSmooth + cutoffIn;
+
+        // ---- Drift: a quadrature oscillator triggers a sample-and-hold of LCG
+        // noise once per period; five low-passes at the drift rate smooth it.
+        const float oscS = driftOscS, oscC = driftOscC;
+        driftOscS = oscS * driftRotCos + oscC * driftRotSin;
+        driftOscC = oscC * driftRotCos + static_cast<float> (1 - firstSampleSeen) - oscS * driftRotSin;
+        const bool trigger = oscS <= 0.0f && driftOscS > 0.0f;
+
+        noiseSeed = static_cast<std::int32_t> (static_cast<std::uint32_t> (noiseSeed) * 1103515245u + 12345u);
+        const float noise = static_cast<float> (noiseSeed) * (1.0f / 2147483648.0f);
+
+        const float heldBefore = driftHeld;
+        driftHeld = trigger ? noise : heldBefore;
+        float lpIn = driftHeld, lpInBefore = heldBefore;
+        for (float& stage : driftLp)
+        {
+            const float before = stage;
+            stage = (lpIn + lpInBefore - driftLpA * before) * driftLpB;
+            lpIn = stage;
+            lpInBefore = before;
+        }
+        const float driftValue = driftLp[4];
+
+        // ---- Values both channels share.
+        const float diffuserGain = 0.93f * diffusionSmooth + 0.01f;
+
+        const float cutoffAngle = piOverFs * cutoffSmooth;
+        if (! sameBits (cutoffAngle, cutoffKey))
+        {
+            cutoffKey = cutoffAngle;
+            cutoffG = std::tan (cutoffAngle);
+        }
+        const float splitG = cutoffG;
+        const float splitDenominator = splitG * (splitG + splitDamping) + 1.0f;
+
+        BandShared shared[2];
+        for (int b = 0; b < 2; ++b)
+        {
+            BandState& state = band[b];
+            BandShared& out = shared[b];
+
+            // Pitch shifter: two taps a window apart sweep through the ring at
+            // (1 - ratio) samples per sample and crossfade as the phase wraps.
+            const float semitones = shiftBase[b] + driftValue * driftPitchDepth;
+            if (! sameBits (semitones, state.shiftKey))
+            {
+                state.shiftKey = semitones;
+                state.ratio = std::exp2 (semitones * 0.083333336f);
+            }
+            state.shiftPhase = wrapPhase ((1.0f - state.ratio) + (window[b] + state.shiftPhase), window[b]);
+
+            out.shift.engaged = (preActive || postActive) && semitones != 0.0f;
+            if (out.shift.engaged)
+            {
+                const float fade = std::min (1.0f, state.shiftPhase * inverseWindow[b]);
+                out.shift.fade = fade;
+                out.shift.antiFade = 1.0f - fade;
+                out.shift.first.set (state.shiftPhase, maxShiftTapIndex);
+                out.shift.second.set (state.shiftPhase + window[b], maxShiftTapIndex);
+            }
+
+            float& damp = *dampSmooth[b];
+            damp = pole * damp + dampIn[b];
+            const float dampAngle = piOverFs * damp;
+            if (! sameBits (dampAngle, state.dampKey))
+            {
+                state.dampKey = dampAngle;
+                dampingCoefficients (dampAngle, state.dampA, state.dampB);
+            }
+            out.dampA = state.dampA;
+            out.dampB = state.dampB;
+            out.feedGain = feedGain[b];
+
+            // Delay time in samples, 1 .. 2 s; NaN reads as 1 sample.
+            float& time = *timeSmooth[b];
+            time = pole * time + timeIn[b];
+            const float raw = driftValue * driftTimeDepth + time;
+            const float atLeastOne = raw > 1.0f ? raw : 1.0f;
+            const float t = atLeastOne < maxDelay ? atLeastOne : maxDelay;
+
+            // SMOOTH: hold two fixed taps and fade between them in 1024 steps;
+            // a new fade starts only once the last one has arrived.
+            const float stepBefore = state.xfadeStep, posBefore = state.xfadePos;
+            const float tapABefore = state.tapA, tapBBefore = state.tapB;
+            float step;
+            if (stepBefore != 0.0f)
+                step = (posBefore > 0.0f && posBefore < 1.0f) ? stepBefore : 0.0f;
+            else if (posBefore == 0.0f && t != tapABefore)
+                step = firstFadeStep;
+            else if (posBefore == 1.0f && t != tapBBefore)
+                step = -firstFadeStep;
+            else
+                step = 0.0f;
+            state.xfadeStep = step;
+            state.xfadePos = std::min (1.0f, std::max (0.0f, posBefore + step));
+            state.tapA = (t != tapBBefore && posBefore >= 1.0f) ? t : tapABefore;
+            state.tapB = (t != tapABefore && posBefore <= 0.0f) ? t : tapBBefore;
+
+            out.delay.smooth = smoothMode;
+            if (smoothMode)
+            {
+                out.delay.tapA = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapA)));
+                out.delay.tapB = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapB)));
+                out.delay.xfadePos = state.xfadePos;
+            }
+            else
+            {
+                out.delay.repitch.set (t, maxReadIndex);
+            }
+        }
+
+        // ---- One channel: band split, both band chains, mix and output stage.
+        auto runChannel = [&] (auto channelTag, float x) -> float {
+            constexpr int ch = decltype (channelTag)::value;
+            ChannelState& cs = channel[ch];
+
+            // State-variable split at the cutoff; the band-pass part goes to neither band.
+            const float ic1 = cs.splitIc1, ic2 = cs.splitIc2;
+            const float v = splitG * (x - ic2) + ic1;
+            const float bp = v / splitDenominator;
+            const float lp = splitG * v / splitDenominator + ic2;
+            cs.splitIc1 = bp + bp - ic1;
+            cs.splitIc2 = lp + lp - ic2;
+            const float hp = x - (splitDamping * bp + lp);
+
+            auto runChain = [&] (auto chainTag, float bandIn, const BandShared& sh) -> float {
+                constexpr int c = decltype (chainTag)::value;
+                ChainState& st = chain[c];
+                float* const preRing = ring + ringOffset (c, preRingIndex);
+                float* const delayRing = ring + ringOffset (c, delayRingIndex);
+                float* const postRing = ring + ringOffset (c, postRingIndex);
+
+                // Feedback from last sample's read: the loop is the delay time plus one sample.
+                const float fb = sh.feedGain * st.lastDelayRead;
+                const float allpassed = diffuse<c> (fb, diffuserGain, ring, st.diffuserTap, wi, allpassLength,
+                                                    std::make_integer_sequence<int, numAllpassStages>());
+                const float diffused = fb + (allpassed - fb) * diffusionSmooth;
+                const float damped = (diffused + st.dampPrevIn - sh.dampA * st.dampPrevOut) / sh.dampB;
+                st.dampPrevIn = diffused;
+                st.dampPrevOut = damped;
+
+                preRing[wi & preMask] = preActive ? bandIn : 0.0f;
+                const float shifted = (preActive && sh.shift.engaged) ? sh.shift.read<preMask> (preRing, wi) : bandIn;
+
+                // tanh bounds everything stored, so even full feedback cannot run away.
+                delayRing[wi & delayMask] = std::tanh (shifted + damped);
+
+                const float read = sh.delay.read<delayMask> (delayRing, wi);
+                st.lastDelayRead = read;
+
+                postRing[wi & postMask] = postActive ? read : 0.0f;
+                return (postActive && sh.shift.engaged) ? sh.shift.read<postMask> (postRing, wi) : read;
+            };
+
+            const float lowOut = runChain (std::integral_constant<int, 2 * ch>(), lp, shared[0]);
+            const float highOut = runChain (std::integral_constant<int, 2 * ch + 1>(), hp, shared[1]);
+
+            // Linear balance: the far side fades, the near side stays at 1.
+            float lowWeight, highWeight;
+            if constexpr (ch == 0)
+            {
+                lowWeight = lowPanSmooth < 0.0f ? 1.0f : 1.0f - lowPanSmooth;
+                highWeight = highPanSmooth < 0.0f ? 1.0f : 1.0f - highPanSmooth;
+            }
+            else
+            {
+                lowWeight = lowPanSmooth < 0.0f ? 1.0f + lowPanSmooth : 1.0f;
+                highWeight = highPanSmooth < 0.0f ? 1.0f + highPanSmooth : 1.0f;
+            }
+            const float lowGain = lowOpenSmooth * lowGainSmooth;
+            const float highGain = highOpenSmooth * highGainSmooth;
+
+            const float wet = (lowOut * lowGain * lowWeight + highOut * highGain * highWeight) * (ampSmooth * 0.5f);
+            const float y = std::tanh (x + (wet - x) * dryWetSmooth);
+
+            // DC blocker, pole 0.995.
+            const float z = 0.995f * cs.dcOut + y - cs.satPrev;
+            cs.satPrev = y;
+            cs.dcOut = z;
+            return z;
+        };
+
+        outputs[0][i] = runChannel (std::integral_constant<int, 0>(), inputs[0][i]);
+        outputs[1][i] = runChannel (std::integral_constant<int, 1>(), inputs[1][i]);
+
+        ++wi;
+        firstSampleSeen = 1;
+    }
+
+    writeIndex = static_cast<int> (wi);
+}

@@ -29,6 +29,20 @@ public:
     static const float* rings (const PlimbradeDSP& e) { return e.rings; }
     static float* rings (PlimbradeDSP& e) { return e.rings; }
     static int writeIndex (const PlimbradeDSP& e) { return e.writeIndex; }
+
+    struct Crossfade
+    {
+        float step, pos, tapA, tapB;
+    };
+    static Crossfade crossfade (const PlimbradeDSP& e, int band)
+    {
+        const auto& b = e.band[band];
+        return { b.xfadeStep, b.xfadePos, b.tapA, b.tapB };
+    }
+
+    static float driftValue (const PlimbradeDSP& e) { return e.driftLp[4]; }
+    static float lowTimeSmooth (const PlimbradeDSP& e) { return e.lowTimeSmooth; }
+    static float highTimeSmooth (const PlimbradeDSP& e) { return e.highTimeSmooth; }
 };
 
 // A UI that records everything the engine declares, in call order.
