@@ -20,9 +20,12 @@ juce_add_plugin(Corvantide
 # Each subsystem lists its own sources; every file listed is compiled with the
 # strict warnings.
 set(CORVANTIDE_PROCESSOR_SOURCES
+  processor/MetaUI.cpp
+  processor/ParamBridge.cpp
   processor/PluginProcessor.cpp)
 
-set(CORVANTIDE_PRESETS_SOURCES)
+set(CORVANTIDE_PRESETS_SOURCES
+  presets/PresetsMenuManager.cpp)
 
 set(CORVANTIDE_GUI_SOURCES)
 
@@ -42,6 +45,8 @@ target_compile_definitions(Corvantide PUBLIC
   JUCE_WEB_BROWSER=0
   JUCE_USE_CURL=0
   JUCE_VST3_CAN_REPLACE_VST2=0
+  # The MIDI input is never read: no parameters that stand in for MIDI controllers.
+  JUCE_VST3_EMULATE_MIDI_CC_WITH_PARAMETERS=0
   JUCE_DISPLAY_SPLASH_SCREEN=0
   JUCE_REPORT_APP_USAGE=0
   JUCE_MODAL_LOOPS_PERMITTED=0)

@@ -5,20 +5,64 @@ AudioPluginAudioProcessor::AudioPluginAudioProcessor()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
 {
+    // Value-initialised: the engine is about 14 MB of fields that must read 0 until init.
+    engine.reset (new PlimbradeDSP());
+
+    metaUI = std::make_unique<MetaUI>();
+    engine->buildUserInterface (metaUI.get());
+
+    bridge = std::make_unique<ParamBridge>();
+    bridge->zoneMetadata = &metaUI->fZoneMetadata;
+
+    valueTreeState = std::make_unique<juce::AudioProcessorValueTreeState> (*this, nullptr, juce::Identifier ("corvantide"), buildParameterLayout (*bridge));
+
+    // Resolved once, so the audio thread never looks a parameter up by name.
+    for (auto& entry : bridge->entries)
+        entry.rawValue = valueTreeState->getRawParameterValue (entry.id);
+
+    bpmZone = findHiddenZone (*bridge, "bpm");
+
+    presetManager = std::make_unique<qnmr::PresetsMenuManager> (*this, *valueTreeState, "Quenmar_Works", "Corvantide", "cvp");
 }
 
 AudioPluginAudioProcessor::~AudioPluginAudioProcessor() = default;
 
-void AudioPluginAudioProcessor::prepareToPlay (double, int) {}
-void AudioPluginAudioProcessor::releaseResources() {}
+const juce::String AudioPluginAudioProcessor::getName() const { return "Corvantide"; }
 
-bool AudioPluginAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+void AudioPluginAudioProcessor::prepareToPlay (double sampleRate, int)
 {
-    return layouts.getMainInputChannelSet() == juce::AudioChannelSet::stereo()
-           && layouts.getMainOutputChannelSet() == juce::AudioChannelSet::stereo();
+    // Truncated toward zero: 44100.9 Hz runs the engine at 44100 Hz.
+    engine->init (static_cast<int> (sampleRate));
 }
 
-void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) {}
+void AudioPluginAudioProcessor::releaseResources() {}
+
+void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    const juce::ScopedNoDenormals noDenormals;
+
+    if (bpmZone != nullptr)
+        if (auto* host = getPlayHead())
+            if (const auto position = host->getPosition())
+                if (const auto bpm = position->getBpm())
+                    writeZone (*bpmZone, static_cast<float> (*bpm));
+
+    for (const auto& entry : bridge->entries)
+        if (entry.rawValue != nullptr)
+            writeZone (*entry.info, entry.rawValue->load (std::memory_order_relaxed));
+
+    // The engine reads and writes two channels; no supported layout gives
+    // fewer, but a narrower buffer must not send it past the channel array.
+    if (buffer.getNumChannels() < engine->getNumInputs())
+        return;
+
+    auto** channels = const_cast<float**> (buffer.getArrayOfWritePointers());
+    engine->compute (buffer.getNumSamples(), channels, channels);
+}
+
+double AudioPluginAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+bool AudioPluginAudioProcessor::acceptsMidi() const { return true; }
+bool AudioPluginAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorEditor* AudioPluginAudioProcessor::createEditor()
 {
@@ -26,18 +70,29 @@ juce::AudioProcessorEditor* AudioPluginAudioProcessor::createEditor()
 }
 
 bool AudioPluginAudioProcessor::hasEditor() const { return true; }
-const juce::String AudioPluginAudioProcessor::getName() const { return JucePlugin_Name; }
-bool AudioPluginAudioProcessor::acceptsMidi() const { return true; }
-bool AudioPluginAudioProcessor::producesMidi() const { return false; }
-bool AudioPluginAudioProcessor::isMidiEffect() const { return false; }
-double AudioPluginAudioProcessor::getTailLengthSeconds() const { return 0.0; }
 int AudioPluginAudioProcessor::getNumPrograms() { return 1; }
 int AudioPluginAudioProcessor::getCurrentProgram() { return 0; }
 void AudioPluginAudioProcessor::setCurrentProgram (int) {}
+
+// The framework shows the one program to the host, and VST3 validation
+// refuses a program without a name.
 const juce::String AudioPluginAudioProcessor::getProgramName (int) { return "Default"; }
+
 void AudioPluginAudioProcessor::changeProgramName (int, const juce::String&) {}
+
 void AudioPluginAudioProcessor::getStateInformation (juce::MemoryBlock&) {}
 void AudioPluginAudioProcessor::setStateInformation (const void*, int) {}
+
+bool AudioPluginAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto input = layouts.getMainInputChannelSet();
+    const auto output = layouts.getMainOutputChannelSet();
+
+    return ! input.isDisabled()
+           && ! output.isDisabled()
+           && output == juce::AudioChannelSet::stereo()
+           && input == output;
+}
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
