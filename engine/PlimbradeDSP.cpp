@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 #include <utility>
+
+#if defined(__SSE__)
+    #include <xmmintrin.h>
+#endif
 
 namespace
 {
@@ -22,19 +25,15 @@ constexpr float allpassSeconds[PlimbradeDSP::numAllpassStages] = { 0.010f, 0.017
 constexpr bool ringStartsSpreadOverCacheSets()
 {
     constexpr std::size_t floatsPer4KiB = 1024;
-    for (int a = 0; a < PlimbradeDSP::numChains * PlimbradeDSP::ringsPerChain; ++a)
-        for (int b = a + 1; b < PlimbradeDSP::numChains * PlimbradeDSP::ringsPerChain; ++b)
-        {
-            const auto offsetA = PlimbradeDSP::ringOffset (a / PlimbradeDSP::ringsPerChain, a % PlimbradeDSP::ringsPerChain);
-            const auto offsetB = PlimbradeDSP::ringOffset (b / PlimbradeDSP::ringsPerChain, b % PlimbradeDSP::ringsPerChain);
-            if (offsetA % floatsPer4KiB == offsetB % floatsPer4KiB)
+    for (int a = 0; a < PlimbradeDSP::numRings; ++a)
+        for (int b = a + 1; b < PlimbradeDSP::numRings; ++b)
+            if (PlimbradeDSP::ringOffset (a) % floatsPer4KiB == PlimbradeDSP::ringOffset (b) % floatsPer4KiB)
                 return false;
-        }
     return true;
 }
 static_assert (ringStartsSpreadOverCacheSets(), "two rings would share an L1 set at their start");
-static_assert (PlimbradeDSP::ringOffset (1, 0) == PlimbradeDSP::chainFloats);
-static_assert (PlimbradeDSP::ringOffset (PlimbradeDSP::numChains, 0) == PlimbradeDSP::ringFloats);
+static_assert (PlimbradeDSP::ringOffset (PlimbradeDSP::numRings) == PlimbradeDSP::ringFloats);
+static_assert (PlimbradeDSP::ringFloats - PlimbradeDSP::numRings * PlimbradeDSP::ringStagger == 3465216);
 
 // Length of each synced-time menu entry in quarter-note beats.
 constexpr float noteBeats[18] = { 4.0f, 3.0f, 2.0f, 1.5f, 4.0f / 3.0f, 1.0f, 0.75f, 2.0f / 3.0f, 0.5f,
@@ -93,92 +92,148 @@ inline int truncIndex (float x, int lo, int hi) noexcept
 
 inline int clampIndex (int i, int lo, int hi) noexcept { return i < lo ? lo : (i > hi ? hi : i); }
 
-// A read of a ring at distance n, linearly interpolated between n and n + 1.
-struct FractionalTap
+/*  The four band chains side by side, in the rings' lane order: low left,
+    low right, high left, high right. Lane-wise arithmetic is the same IEEE
+    single-precision arithmetic as on scalars, so the results are identical.
+*/
+typedef float Lanes __attribute__ ((vector_size (16)));
+
+inline Lanes splat (float x) noexcept { return Lanes { x, x, x, x }; }
+inline Lanes perBand (float low, float high) noexcept { return Lanes { low, low, high, high }; }
+
+inline Lanes loadLanes (const float* p) noexcept
+{
+    Lanes v;
+    std::memcpy (&v, p, sizeof v);
+    return v;
+}
+
+inline void storeLanes (float* p, Lanes v) noexcept { std::memcpy (p, &v, sizeof v); }
+
+// The low band's two lanes from one ring entry and the high band's from another.
+inline Lanes loadBandPairs (const float* lowEntry, const float* highEntry) noexcept
+{
+#if defined(__SSE__)
+    const __m128 low = _mm_loadl_pi (_mm_setzero_ps(), reinterpret_cast<const __m64*> (lowEntry));
+    return _mm_loadh_pi (low, reinterpret_cast<const __m64*> (highEntry + 2));
+#else
+    return Lanes { lowEntry[0], lowEntry[1], highEntry[2], highEntry[3] };
+#endif
+}
+
+template <std::uint32_t Mask>
+inline const float* entryAt (const float* ring, std::uint32_t writeIndex, std::uint32_t distance) noexcept
+{
+    return ring + PlimbradeDSP::numChains * ((writeIndex - distance) & Mask);
+}
+
+template <std::uint32_t Mask>
+inline float* entryAt (float* ring, std::uint32_t writeIndex) noexcept
+{
+    return ring + PlimbradeDSP::numChains * (writeIndex & Mask);
+}
+
+// A read between the entries n and n + 1 samples back, the same for both
+// channels of a band.
+struct TapPosition
 {
     std::uint32_t near, far;
-    float frac, antiFrac;
+    float frac;
 
     void set (float position, int maxIndex) noexcept
     {
+        if (position > 0.0f && position < static_cast<float> (maxIndex))
+        {
+            // Inside the range nothing clamps, and floor is the truncation.
+            const int i = static_cast<int> (position);
+            near = static_cast<std::uint32_t> (i);
+            far = near + 1;
+            frac = position - static_cast<float> (i);
+            return;
+        }
         const int i = truncIndex (position, 0, maxIndex);
         near = static_cast<std::uint32_t> (clampIndex (i, 0, maxIndex));
         far = static_cast<std::uint32_t> (clampIndex (i + 1, 0, maxIndex));
-        frac = position - floorOf (position);
-        antiFrac = 1.0f - frac;
-    }
-
-    template <std::uint32_t Mask>
-    float read (const float* ring, std::uint32_t writeIndex) const noexcept
-    {
-        return antiFrac * ring[(writeIndex - near) & Mask] + frac * ring[(writeIndex - far) & Mask];
+        frac = position - std::floor (position);
     }
 };
 
-// The farthest a shifter tap reads; far beyond any window, kept for parity
-// with the ring size.
+template <std::uint32_t Mask>
+inline Lanes readInterpolated (const float* ring, std::uint32_t writeIndex, const TapPosition& low, const TapPosition& high) noexcept
+{
+    const Lanes nearValues = loadBandPairs (entryAt<Mask> (ring, writeIndex, low.near), entryAt<Mask> (ring, writeIndex, high.near));
+    const Lanes farValues = loadBandPairs (entryAt<Mask> (ring, writeIndex, low.far), entryAt<Mask> (ring, writeIndex, high.far));
+    return perBand (1.0f - low.frac, 1.0f - high.frac) * nearValues + perBand (low.frac, high.frac) * farValues;
+}
+
+// The farthest a shifter tap reads; far beyond any window.
 constexpr int maxShiftTapIndex = 65537;
 
-// What a band's pitch shifter reads this sample; the same for both channels
-// and for the PRE and POST rings.
+// Where both bands' pitch shifters read this sample: two taps a window apart,
+// crossfaded, the same for the PRE and POST rings.
 struct ShiftTaps
 {
-    bool engaged;
-    float fade, antiFade;
-    FractionalTap first, second;
+    bool engaged[2];
+    float fade[2];
+    TapPosition first[2], second[2];
 
+    bool anyEngaged() const noexcept { return engaged[0] || engaged[1]; }
+
+    // The shifted lanes; a band whose shifter rests passes `unshifted`.
     template <std::uint32_t Mask>
-    float read (const float* ring, std::uint32_t writeIndex) const noexcept
+    Lanes apply (const float* ring, std::uint32_t writeIndex, Lanes unshifted) const noexcept
     {
-        return fade * first.read<Mask> (ring, writeIndex) + antiFade * second.read<Mask> (ring, writeIndex);
+        const Lanes firstTap = readInterpolated<Mask> (ring, writeIndex, first[0], first[1]);
+        const Lanes secondTap = readInterpolated<Mask> (ring, writeIndex, second[0], second[1]);
+        Lanes out = perBand (fade[0], fade[1]) * firstTap + perBand (1.0f - fade[0], 1.0f - fade[1]) * secondTap;
+        for (int b = 0; b < 2; ++b)
+            if (! engaged[b])
+            {
+                out[2 * b] = unshifted[2 * b];
+                out[2 * b + 1] = unshifted[2 * b + 1];
+            }
+        return out;
     }
 };
 
-// How a band reads its delay line this sample, shared by both channels.
+// How both bands read their delay lines this sample.
 struct DelayRead
 {
-    bool smooth;
-    FractionalTap repitch;
-    std::uint32_t tapA, tapB;
-    float xfadePos;
+    TapPosition repitch[2];
+    std::uint32_t tapA[2], tapB[2];
+    float xfadePos[2];
 
     template <std::uint32_t Mask>
-    float read (const float* ring, std::uint32_t writeIndex) const noexcept
+    Lanes read (const float* ring, std::uint32_t writeIndex, bool smooth) const noexcept
     {
         if (smooth)
         {
-            const float a = ring[(writeIndex - tapA) & Mask];
-            const float b = ring[(writeIndex - tapB) & Mask];
-            return a + (b - a) * xfadePos;
+            const Lanes a = loadBandPairs (entryAt<Mask> (ring, writeIndex, tapA[0]), entryAt<Mask> (ring, writeIndex, tapA[1]));
+            const Lanes b = loadBandPairs (entryAt<Mask> (ring, writeIndex, tapB[0]), entryAt<Mask> (ring, writeIndex, tapB[1]));
+            return a + (b - a) * perBand (xfadePos[0], xfadePos[1]);
         }
-        return repitch.read<Mask> (ring, writeIndex);
+        return readInterpolated<Mask> (ring, writeIndex, repitch[0], repitch[1]);
     }
 };
 
-struct BandShared
-{
-    ShiftTaps shift;
-    DelayRead delay;
-    float dampA, dampB;
-    float feedGain;
-};
-
 template <int Stage>
-inline float allpassStage (float u, float g, float* ring, float& tap, std::uint32_t writeIndex, int length) noexcept
+inline Lanes allpassStage (Lanes u, Lanes g, float* rings, float* tap, std::uint32_t writeIndex, int length) noexcept
 {
     constexpr std::uint32_t mask = static_cast<std::uint32_t> (PlimbradeDSP::allpassRingSize (Stage)) - 1;
-    const float previousTap = tap;
-    const float w = u - g * previousTap;
-    ring[writeIndex & mask] = w;
-    tap = ring[(writeIndex - static_cast<std::uint32_t> (length)) & mask];
+    float* const ring = rings + PlimbradeDSP::ringOffset (Stage);
+    const Lanes previousTap = loadLanes (tap);
+    const Lanes w = u - g * previousTap;
+    storeLanes (entryAt<mask> (ring, writeIndex), w);
+    storeLanes (tap, loadLanes (entryAt<mask> (ring, writeIndex, static_cast<std::uint32_t> (length))));
     return g * w + previousTap;
 }
 
-template <int Chain, int... Stage>
-inline float diffuse (float u, float g, float* rings, float* taps, std::uint32_t writeIndex, const int* lengths,
-                      std::integer_sequence<int, Stage...>) noexcept
+// Eight all-passes (g + z^-D) / (1 + g z^-D) in series, D = length + 1.
+template <int... Stage>
+inline Lanes diffuse (Lanes u, Lanes g, float* rings, float (*taps)[PlimbradeDSP::numChains], std::uint32_t writeIndex,
+                      const int* lengths, std::integer_sequence<int, Stage...>) noexcept
 {
-    ((u = allpassStage<Stage> (u, g, rings + PlimbradeDSP::ringOffset (Chain, Stage), taps[Stage], writeIndex, lengths[Stage])), ...);
+    ((u = allpassStage<Stage> (u, g, rings, taps[Stage], writeIndex, lengths[Stage])), ...);
     return u;
 }
 
@@ -188,6 +243,11 @@ inline void dampingCoefficients (float angle, float& a, float& b) noexcept
     const float inverseT = 1.0f / std::tan (angle);
     a = 1.0f - inverseT;
     b = inverseT + 1.0f;
+}
+
+inline Lanes tanhLanes (Lanes x) noexcept
+{
+    return Lanes { std::tanh (x[0]), std::tanh (x[1]), std::tanh (x[2]), std::tanh (x[3]) };
 }
 
 constexpr int preRingIndex = PlimbradeDSP::numAllpassStages;
@@ -499,8 +559,11 @@ void PlimbradeDSP::instanceClear()
     for (auto& c : channel)
         c = ChannelState {};
 
-    for (auto& c : chain)
-        c = ChainState {};
+    for (auto& taps : diffuserTap)
+        std::fill (std::begin (taps), std::end (taps), 0.0f);
+    std::fill (std::begin (dampPrevIn), std::end (dampPrevIn), 0.0f);
+    std::fill (std::begin (dampPrevOut), std::end (dampPrevOut), 0.0f);
+    std::fill (std::begin (lastDelayRead), std::end (lastDelayRead), 0.0f);
 
     std::fill (std::begin (rings), std::end (rings), 0.0f);
 }
@@ -526,12 +589,10 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
     const float dryWetIn = percentSmoothCoef * drywet;
     const float diffusionIn = percentSmoothCoef * diffusion;
     const float cutoffIn = smoothCoef * belowNyquist (cutoff);
-    const float lowDampIn = smoothCoef * belowNyquist (lowdamp);
-    const float highDampIn = smoothCoef * belowNyquist (highdamp);
+    const float dampIn[2] = { smoothCoef * belowNyquist (lowdamp), smoothCoef * belowNyquist (highdamp) };
 
     const float splitDamping = 1.0f / (0.5f + 0.075f * res);
-    const float lowFeedGain = lowfeed * 0.01f;
-    const float highFeedGain = highfeed * 0.01f;
+    const Lanes feedGain = perBand (lowfeed * 0.01f, highfeed * 0.01f);
     const float shiftBase[2] = { lowpitch, highpitch };
     const float window[2] = { lowpitchwindow, highpitchwindow };
     const float inverseWindow[2] = { 1.0f / lowpitchwindow, 1.0f / highpitchwindow };
@@ -565,12 +626,15 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
 
     const float pole = smoothPole;
     const int maxReadIndex = static_cast<int> (maxDelayIndex);
-    const float firstFadeStep = 1.0f / 1024.0f;
-    float* const ring = rings;
+    constexpr float fadeStep = 1.0f / 1024.0f;
     float* const timeSmooth[2] = { &lowTimeSmooth, &highTimeSmooth };
     float* const dampSmooth[2] = { &lowDampSmooth, &highDampSmooth };
-    const float dampIn[2] = { lowDampIn, highDampIn };
-    const float feedGain[2] = { lowFeedGain, highFeedGain };
+    float* const preRing = rings + ringOffset (preRingIndex);
+    float* const delayRing = rings + ringOffset (delayRingIndex);
+    float* const postRing = rings + ringOffset (postRingIndex);
+
+    ShiftTaps shift {};
+    DelayRead delay {};
 
     auto wi = static_cast<std::uint32_t> (writeIndex);
 
@@ -610,8 +674,6 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
         const float driftValue = driftLp[4];
 
         // ---- Values both channels share.
-        const float diffuserGain = 0.93f * diffusionSmooth + 0.01f;
-
         const float cutoffAngle = piOverFs * cutoffSmooth;
         if (! sameBits (cutoffAngle, cutoffKey))
         {
@@ -621,11 +683,9 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
         const float splitG = cutoffG;
         const float splitDenominator = splitG * (splitG + splitDamping) + 1.0f;
 
-        BandShared shared[2];
         for (int b = 0; b < 2; ++b)
         {
             BandState& state = band[b];
-            BandShared& out = shared[b];
 
             // Pitch shifter: two taps a window apart sweep through the ring at
             // (1 - ratio) samples per sample and crossfade as the phase wraps.
@@ -637,14 +697,12 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
             }
             state.shiftPhase = wrapPhase ((1.0f - state.ratio) + (window[b] + state.shiftPhase), window[b]);
 
-            out.shift.engaged = (preActive || postActive) && semitones != 0.0f;
-            if (out.shift.engaged)
+            shift.engaged[b] = (preActive || postActive) && semitones != 0.0f;
+            if (shift.engaged[b])
             {
-                const float fade = std::min (1.0f, state.shiftPhase * inverseWindow[b]);
-                out.shift.fade = fade;
-                out.shift.antiFade = 1.0f - fade;
-                out.shift.first.set (state.shiftPhase, maxShiftTapIndex);
-                out.shift.second.set (state.shiftPhase + window[b], maxShiftTapIndex);
+                shift.fade[b] = std::min (1.0f, state.shiftPhase * inverseWindow[b]);
+                shift.first[b].set (state.shiftPhase, maxShiftTapIndex);
+                shift.second[b].set (state.shiftPhase + window[b], maxShiftTapIndex);
             }
 
             float& damp = *dampSmooth[b];
@@ -655,9 +713,6 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
                 state.dampKey = dampAngle;
                 dampingCoefficients (dampAngle, state.dampA, state.dampB);
             }
-            out.dampA = state.dampA;
-            out.dampB = state.dampB;
-            out.feedGain = feedGain[b];
 
             // Delay time in samples, 1 .. 2 s; NaN reads as 1 sample.
             float& time = *timeSmooth[b];
@@ -667,16 +722,17 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
             const float t = atLeastOne < maxDelay ? atLeastOne : maxDelay;
 
             // SMOOTH: hold two fixed taps and fade between them in 1024 steps;
-            // a new fade starts only once the last one has arrived.
+            // a new fade starts only once the last one has arrived. The state
+            // runs in both delay types.
             const float stepBefore = state.xfadeStep, posBefore = state.xfadePos;
             const float tapABefore = state.tapA, tapBBefore = state.tapB;
             float step;
             if (stepBefore != 0.0f)
                 step = (posBefore > 0.0f && posBefore < 1.0f) ? stepBefore : 0.0f;
             else if (posBefore == 0.0f && t != tapABefore)
-                step = firstFadeStep;
+                step = fadeStep;
             else if (posBefore == 1.0f && t != tapBBefore)
-                step = -firstFadeStep;
+                step = -fadeStep;
             else
                 step = 0.0f;
             state.xfadeStep = step;
@@ -684,92 +740,86 @@ void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs
             state.tapA = (t != tapBBefore && posBefore >= 1.0f) ? t : tapABefore;
             state.tapB = (t != tapABefore && posBefore <= 0.0f) ? t : tapBBefore;
 
-            out.delay.smooth = smoothMode;
             if (smoothMode)
             {
-                out.delay.tapA = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapA)));
-                out.delay.tapB = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapB)));
-                out.delay.xfadePos = state.xfadePos;
+                delay.tapA[b] = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapA)));
+                delay.tapB[b] = static_cast<std::uint32_t> (std::min (maxDelay, std::max (0.0f, state.tapB)));
+                delay.xfadePos[b] = state.xfadePos;
             }
             else
             {
-                out.delay.repitch.set (t, maxReadIndex);
+                delay.repitch[b].set (t, maxReadIndex);
             }
         }
 
-        // ---- One channel: band split, both band chains, mix and output stage.
-        auto runChannel = [&] (auto channelTag, float x) -> float {
-            constexpr int ch = decltype (channelTag)::value;
-            ChannelState& cs = channel[ch];
+        const Lanes diffuserGain = splat (0.93f * diffusionSmooth + 0.01f);
 
-            // State-variable split at the cutoff; the band-pass part goes to neither band.
+        // ---- Band split of each channel at the cutoff (state-variable filter);
+        // the band-pass part goes to neither band.
+        const float input[2] = { inputs[0][i], inputs[1][i] };
+        float low[2], high[2];
+        for (int ch = 0; ch < 2; ++ch)
+        {
+            ChannelState& cs = channel[ch];
+            const float x = input[ch];
             const float ic1 = cs.splitIc1, ic2 = cs.splitIc2;
             const float v = splitG * (x - ic2) + ic1;
             const float bp = v / splitDenominator;
             const float lp = splitG * v / splitDenominator + ic2;
             cs.splitIc1 = bp + bp - ic1;
             cs.splitIc2 = lp + lp - ic2;
-            const float hp = x - (splitDamping * bp + lp);
+            low[ch] = lp;
+            high[ch] = x - (splitDamping * bp + lp);
+        }
+        const Lanes bandIn = { low[0], low[1], high[0], high[1] };
 
-            auto runChain = [&] (auto chainTag, float bandIn, const BandShared& sh) -> float {
-                constexpr int c = decltype (chainTag)::value;
-                ChainState& st = chain[c];
-                float* const preRing = ring + ringOffset (c, preRingIndex);
-                float* const delayRing = ring + ringOffset (c, delayRingIndex);
-                float* const postRing = ring + ringOffset (c, postRingIndex);
+        // ---- The four band chains. Feedback from last sample's read: the loop
+        // is the delay time plus one sample.
+        const Lanes fb = feedGain * loadLanes (lastDelayRead);
+        const Lanes allpassed = diffuse (fb, diffuserGain, rings, diffuserTap, wi, allpassLength,
+                                         std::make_integer_sequence<int, numAllpassStages>());
+        const Lanes diffused = fb + (allpassed - fb) * splat (diffusionSmooth);
+        const Lanes damped = (diffused + loadLanes (dampPrevIn) - perBand (band[0].dampA, band[1].dampA) * loadLanes (dampPrevOut))
+                             / perBand (band[0].dampB, band[1].dampB);
+        storeLanes (dampPrevIn, diffused);
+        storeLanes (dampPrevOut, damped);
 
-                // Feedback from last sample's read: the loop is the delay time plus one sample.
-                const float fb = sh.feedGain * st.lastDelayRead;
-                const float allpassed = diffuse<c> (fb, diffuserGain, ring, st.diffuserTap, wi, allpassLength,
-                                                    std::make_integer_sequence<int, numAllpassStages>());
-                const float diffused = fb + (allpassed - fb) * diffusionSmooth;
-                const float damped = (diffused + st.dampPrevIn - sh.dampA * st.dampPrevOut) / sh.dampB;
-                st.dampPrevIn = diffused;
-                st.dampPrevOut = damped;
+        storeLanes (entryAt<preMask> (preRing, wi), preActive ? bandIn : Lanes {});
+        const Lanes shifted = (preActive && shift.anyEngaged()) ? shift.apply<preMask> (preRing, wi, bandIn) : bandIn;
 
-                preRing[wi & preMask] = preActive ? bandIn : 0.0f;
-                const float shifted = (preActive && sh.shift.engaged) ? sh.shift.read<preMask> (preRing, wi) : bandIn;
+        // tanh bounds everything stored, so even full feedback cannot run away.
+        storeLanes (entryAt<delayMask> (delayRing, wi), tanhLanes (shifted + damped));
 
-                // tanh bounds everything stored, so even full feedback cannot run away.
-                delayRing[wi & delayMask] = std::tanh (shifted + damped);
+        const Lanes read = delay.read<delayMask> (delayRing, wi, smoothMode);
+        storeLanes (lastDelayRead, read);
 
-                const float read = sh.delay.read<delayMask> (delayRing, wi);
-                st.lastDelayRead = read;
+        storeLanes (entryAt<postMask> (postRing, wi), postActive ? read : Lanes {});
+        const Lanes bandOut = (postActive && shift.anyEngaged()) ? shift.apply<postMask> (postRing, wi, read) : read;
 
-                postRing[wi & postMask] = postActive ? read : 0.0f;
-                return (postActive && sh.shift.engaged) ? sh.shift.read<postMask> (postRing, wi) : read;
-            };
+        // ---- Output stage of each channel.
+        const float lowGain = lowOpenSmooth * lowGainSmooth;
+        const float highGain = highOpenSmooth * highGainSmooth;
+        const float ampHalf = ampSmooth * 0.5f;
 
-            const float lowOut = runChain (std::integral_constant<int, 2 * ch>(), lp, shared[0]);
-            const float highOut = runChain (std::integral_constant<int, 2 * ch + 1>(), hp, shared[1]);
+        // Linear balance: the far side fades, the near side stays at 1.
+        const float lowWeight[2] = { lowPanSmooth < 0.0f ? 1.0f : 1.0f - lowPanSmooth,
+                                     lowPanSmooth < 0.0f ? 1.0f + lowPanSmooth : 1.0f };
+        const float highWeight[2] = { highPanSmooth < 0.0f ? 1.0f : 1.0f - highPanSmooth,
+                                      highPanSmooth < 0.0f ? 1.0f + highPanSmooth : 1.0f };
 
-            // Linear balance: the far side fades, the near side stays at 1.
-            float lowWeight, highWeight;
-            if constexpr (ch == 0)
-            {
-                lowWeight = lowPanSmooth < 0.0f ? 1.0f : 1.0f - lowPanSmooth;
-                highWeight = highPanSmooth < 0.0f ? 1.0f : 1.0f - highPanSmooth;
-            }
-            else
-            {
-                lowWeight = lowPanSmooth < 0.0f ? 1.0f + lowPanSmooth : 1.0f;
-                highWeight = highPanSmooth < 0.0f ? 1.0f + highPanSmooth : 1.0f;
-            }
-            const float lowGain = lowOpenSmooth * lowGainSmooth;
-            const float highGain = highOpenSmooth * highGainSmooth;
-
-            const float wet = (lowOut * lowGain * lowWeight + highOut * highGain * highWeight) * (ampSmooth * 0.5f);
+        for (int ch = 0; ch < 2; ++ch)
+        {
+            ChannelState& cs = channel[ch];
+            const float x = input[ch];
+            const float wet = (bandOut[ch] * lowGain * lowWeight[ch] + bandOut[2 + ch] * highGain * highWeight[ch]) * ampHalf;
             const float y = std::tanh (x + (wet - x) * dryWetSmooth);
 
             // DC blocker, pole 0.995.
             const float z = 0.995f * cs.dcOut + y - cs.satPrev;
             cs.satPrev = y;
             cs.dcOut = z;
-            return z;
-        };
-
-        outputs[0][i] = runChannel (std::integral_constant<int, 0>(), inputs[0][i]);
-        outputs[1][i] = runChannel (std::integral_constant<int, 1>(), inputs[1][i]);
+            outputs[ch][i] = z;
+        }
 
         ++wi;
         firstSampleSeen = 1;

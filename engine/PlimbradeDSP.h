@@ -31,10 +31,19 @@ public:
     void metadata (Meta* m) override;
     void compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs) override;
 
-    static constexpr int numAllpassStages = 8;
-    static constexpr int numChains = 4; // left low, left high, right low, right high
-    static constexpr int ringsPerChain = numAllpassStages + 3;
+    using dsp::compute;
 
+    static constexpr int numAllpassStages = 8;
+
+    /*  The four band chains (low left, low right, high left, high right) run
+        the same operations with the same all-pass lengths, so their rings are
+        interleaved: entry n of a ring holds the four chains' samples side by
+        side, and one vector operation serves all four.
+    */
+    static constexpr int numChains = 4;
+    static constexpr int numRings = numAllpassStages + 3; // diffuser stages, PRE, delay, POST
+
+    // Length of each chain's ring, in samples.
     static constexpr int allpassRingSize (int stage) noexcept
     {
         return stage == 0 ? 2048 : stage == 1 ? 4096 : stage < 5 ? 8192 : 16384;
@@ -51,30 +60,24 @@ public:
                                                : postRingSize;
     }
 
-    /*  Rings of power-of-two length laid end to end would all start at the same
-        offset modulo 4 KiB, so the writes of one sample would all land in one L1
-        set and evict each other. Each ring is therefore pushed one cache line
+    /*  Power-of-two rings laid end to end would all start at the same offset
+        modulo 4 KiB, so the writes of one sample would all land in one L1 set
+        and evict each other. Each ring is therefore pushed one cache line
         further than the one before it.
     */
     static constexpr std::size_t ringStagger = 16; // floats: one 64-byte line
 
-    static constexpr std::size_t ringOffset (int chain, int ring) noexcept
+    static constexpr std::size_t ringOffset (int ring) noexcept
     {
         std::size_t offset = 0;
-        for (int c = 0; c <= chain; ++c)
-            for (int r = 0; r < ringsPerChain; ++r)
-            {
-                if (c == chain && r == ring)
-                    return offset;
-                offset += static_cast<std::size_t> (ringSize (r)) + ringStagger;
-            }
+        for (int r = 0; r < ring; ++r)
+            offset += static_cast<std::size_t> (ringSize (r)) * numChains + ringStagger;
         return offset;
     }
 
-    // 866,304 floats of rings per chain, plus the stagger.
-    static constexpr std::size_t chainFloats = 2048 + 4096 + 3 * 8192 + 3 * 16384 + preRingSize
-                                               + delayRingSize + postRingSize + ringsPerChain * ringStagger;
-    static constexpr std::size_t ringFloats = numChains * chainFloats;
+    // 866,304 samples per chain, plus the stagger.
+    static constexpr std::size_t ringFloats = (2048 + 4096 + 3 * 8192 + 3 * 16384 + preRingSize + delayRingSize + postRingSize) * numChains
+                                              + numRings * ringStagger;
 
 private:
     friend class PlimbradeDSPTestAccess;
@@ -92,14 +95,6 @@ private:
     float percentSmoothCoef, smoothCoef, smoothPole, piOverFs, twoPiOverFs;
     int allpassLength[numAllpassStages];
     float maxDelay, maxDelayIndex, samplesPerMs, samplesPerMinute, driftTimeFactor;
-
-    // Per band and channel (chain): everything that is not a ring.
-    struct ChainState
-    {
-        float diffuserTap[numAllpassStages];
-        float dampPrevIn, dampPrevOut;
-        float lastDelayRead;
-    };
 
     // Per band, shared by both channels.
     struct BandState
@@ -135,7 +130,12 @@ private:
 
     BandState band[2];
     ChannelState channel[2];
-    ChainState chain[numChains];
 
-    float rings[ringFloats];
+    // Per chain, one lane each, in the rings' lane order.
+    alignas (16) float diffuserTap[numAllpassStages][numChains];
+    alignas (16) float dampPrevIn[numChains];
+    alignas (16) float dampPrevOut[numChains];
+    alignas (16) float lastDelayRead[numChains];
+
+    alignas (64) float rings[ringFloats];
 };
