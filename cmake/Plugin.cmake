@@ -27,9 +27,17 @@ set(CORVANTIDE_PROCESSOR_SOURCES
 set(CORVANTIDE_PRESETS_SOURCES
   presets/PresetsMenuManager.cpp)
 
-set(CORVANTIDE_GUI_SOURCES)
+set(CORVANTIDE_GUI_SOURCES
+  gui/QWLookAndFeel.cpp
+  gui/KnobControl.cpp
+  gui/TextSliderControl.cpp
+  gui/KnobNameLabel.cpp
+  gui/IconButtonControl.cpp
+  gui/PanelHeaderComponent.cpp
+  gui/GenericPanelView.cpp)
 
-set(CORVANTIDE_EDITOR_SOURCES)
+set(CORVANTIDE_EDITOR_SOURCES
+  editor/ParameterLinkDecoration.cpp)
 
 set(CORVANTIDE_OWN_SOURCES
   ${CORVANTIDE_PROCESSOR_SOURCES}
@@ -58,3 +66,28 @@ target_link_libraries(Corvantide
     juce::juce_audio_processors
   PUBLIC
     juce::juce_recommended_config_flags)
+
+# Embedded assets: the SVG graphics from assets/ and the Roboto Medium font,
+# taken at build time from Debian's fonts-roboto-unhinted (never committed).
+# Each becomes BinaryData::<name> and BinaryData::<name>Size (BinaryData.h).
+set(CORVANTIDE_FONT_FILE
+  /usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Medium.ttf
+  CACHE FILEPATH "Roboto Medium TrueType file embedded in the plug-in")
+if(NOT EXISTS "${CORVANTIDE_FONT_FILE}")
+  message(FATAL_ERROR "Roboto Medium not found at ${CORVANTIDE_FONT_FILE}: install fonts-roboto-unhinted (scripts/setup.sh)")
+endif()
+juce_add_binary_data(CorvantideAssets
+  HEADER_NAME BinaryData.h
+  NAMESPACE BinaryData
+  SOURCES
+    ${PROJECT_SOURCE_DIR}/assets/menu_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/left_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/right_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/random_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/sync_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/mute_off_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/mute_icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/QW_Icon.svg
+    ${PROJECT_SOURCE_DIR}/assets/corvantide_logo.svg
+    ${CORVANTIDE_FONT_FILE})
+target_link_libraries(Corvantide PUBLIC CorvantideAssets)
