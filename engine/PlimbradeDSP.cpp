@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #if defined(__SSE__)
@@ -71,14 +70,6 @@ inline float wrapPhase (float x, float w) noexcept
     if (x >= w && x < w + w)
         return x - w;
     return std::fmod (x, w);
-}
-
-// floor () for the non-negative read positions, which stay far below 2^23.
-inline float floorOf (float x) noexcept
-{
-    if (x > 0.0f && x < 8388608.0f)
-        return static_cast<float> (static_cast<int> (x));
-    return std::floor (x);
 }
 
 // trunc (x) as an int, for clamping into small index ranges: values beyond
