@@ -186,6 +186,19 @@ TEST (EngineCompute, InPlaceSeparateBuffersAndRepeatedInitsAgree)
     EXPECT_TRUE (bitIdentical (render (separate, input), expected));
 }
 
+TEST (EngineCompute, TheSampleCounterWrapsAroundWithoutATrace)
+{
+    // After 2^31 samples (12 hours at 48 kHz) the counter passes the top of
+    // its range; every ring index is taken modulo the ring, so nothing moves.
+    const auto input = noise (3000, 5);
+    TestEngine fresh, late;
+    useActiveSetting (fresh);
+    useActiveSetting (late);
+    PlimbradeDSPTestAccess::setWriteIndex (*late, std::numeric_limits<int>::max() - 1000);
+    EXPECT_TRUE (bitIdentical (render (fresh, input), render (late, input)));
+    EXPECT_EQ (PlimbradeDSPTestAccess::writeIndex (*late), std::numeric_limits<int>::min() + 1999);
+}
+
 TEST (EngineCompute, SwappedInputsGiveSwappedOutputs)
 {
     auto input = noise (5000, 7);

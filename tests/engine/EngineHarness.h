@@ -29,6 +29,7 @@ public:
     static const float* rings (const PlimbradeDSP& e) { return e.rings; }
     static float* rings (PlimbradeDSP& e) { return e.rings; }
     static int writeIndex (const PlimbradeDSP& e) { return e.writeIndex; }
+    static void setWriteIndex (PlimbradeDSP& e, int index) { e.writeIndex = index; }
 
     struct Crossfade
     {
