@@ -25,7 +25,8 @@ set(CORVANTIDE_PROCESSOR_SOURCES
   processor/PluginProcessor.cpp)
 
 set(CORVANTIDE_PRESETS_SOURCES
-  presets/PresetsMenuManager.cpp)
+  presets/PresetsMenuManager.cpp
+  presets/StateTree.cpp)
 
 set(CORVANTIDE_GUI_SOURCES
   gui/QWLookAndFeel.cpp

@@ -1,5 +1,7 @@
 #include "presets/PresetsMenuManager.h"
 
+#include "presets/StateTree.h"
+
 #include <cstdint>
 
 namespace qnmr
@@ -53,14 +55,68 @@ namespace qnmr
 
     void PresetsMenuManager::savePresetAs()
     {
+        fileChooser = std::make_unique<juce::FileChooser> ("Save Preset", presetFolder, "*." + presetFileExtension, true, false, nullptr);
+
+        const auto flags = juce::FileBrowserComponent::saveMode
+                           | juce::FileBrowserComponent::canSelectFiles
+                           | juce::FileBrowserComponent::warnAboutOverwriting;
+
+        fileChooser->launchAsync (flags, [this] (const juce::FileChooser& chooser) { writePresetFile (chooser); });
     }
 
-    void PresetsMenuManager::writePresetFile (const juce::FileChooser&)
+    void PresetsMenuManager::writePresetFile (const juce::FileChooser& chooser)
     {
+        writePresetFile (chooser.getResult());
     }
 
-    void PresetsMenuManager::loadPresetFile (const juce::File&)
+    void PresetsMenuManager::writePresetFile (const juce::File& chosen)
     {
+        if (chosen == juce::File())
+            return;
+
+        processor.suspendProcessing (true);
+
+        const auto state = valueTreeState.copyState();
+        const auto xml = state.createXml();
+
+        // Default text format: declaration, empty line, two-space indent,
+        // 60-column attribute wrapping, CR LF line ends.
+        if (xml != nullptr && xml->writeTo (chosen, juce::XmlElement::TextFormat()))
+            currentPresetName = chosen.getFileNameWithoutExtension();
+
+        processor.suspendProcessing (false);
+
+        if (xml != nullptr)
+            rebuildPresetMenu();
+    }
+
+    void PresetsMenuManager::loadPresetFile (const juce::File& file)
+    {
+        processor.suspendProcessing (true);
+
+        juce::XmlDocument document (file);
+
+        if (auto root = document.getDocumentElement())
+        {
+            const auto type = valueTreeState.state.getType();
+
+            // Preset files are matched ignoring case, but the state keeps its own
+            // type, so that what the host stores afterwards still restores.
+            if (root->getTagName().equalsIgnoreCase (type.toString()))
+            {
+                root->setTagName (type);
+                auto tree = juce::ValueTree::fromXml (*root);
+
+                if (tree.isValid())
+                {
+                    addMissingParameters (valueTreeState, tree);
+                    valueTreeState.replaceState (tree);
+                    currentPresetName = file.getFileNameWithoutExtension();
+                }
+            }
+        }
+
+        processor.suspendProcessing (false);
     }
 
     void PresetsMenuManager::rebuildPresetMenu()

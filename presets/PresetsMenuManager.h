@@ -22,6 +22,8 @@ namespace qnmr
 
         virtual void savePresetAs();
         void writePresetFile (const juce::FileChooser& chooser);
+        // The save dialog's completion once a file has been chosen (or none).
+        void writePresetFile (const juce::File& chosen);
         virtual void loadPresetFile (const juce::File& file);
 
         void rebuildPresetMenu();

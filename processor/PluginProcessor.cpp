@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "presets/StateTree.h"
+
 AudioPluginAudioProcessor::AudioPluginAudioProcessor()
     : AudioProcessor (BusesProperties()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
@@ -80,8 +82,31 @@ const juce::String AudioPluginAudioProcessor::getProgramName (int) { return "Def
 
 void AudioPluginAudioProcessor::changeProgramName (int, const juce::String&) {}
 
-void AudioPluginAudioProcessor::getStateInformation (juce::MemoryBlock&) {}
-void AudioPluginAudioProcessor::setStateInformation (const void*, int) {}
+// The blob: "VC2!", the XML's length (little-endian), the single-line XML of
+// the parameter tree, and a terminating zero.
+void AudioPluginAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    const auto state = valueTreeState->copyState();
+
+    if (const auto xml = state.createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+// Anything that is not our own blob, down to the letter case of the root tag,
+// leaves the parameters as they are.
+void AudioPluginAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    if (xml == nullptr)
+        return;
+
+    auto tree = juce::ValueTree::fromXml (*xml);
+    if (tree.getType() != valueTreeState->state.getType())
+        return;
+
+    qnmr::addMissingParameters (*valueTreeState, tree);
+    valueTreeState->replaceState (tree);
+}
 
 bool AudioPluginAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {
