@@ -60,7 +60,7 @@ TEST_F (PresetFileTest, SaveWritesTheFileNamesItAndListsIt)
 TEST_F (PresetFileTest, SavedFileLayout)
 {
     // An unknown child with a long id stays in the state and shows the wrapping.
-    const juce::String longId ("averyveryveryverylongidentifierthatnoparameterhasatall");
+    const juce::String longId ("averyveryveryveryveryveryverylongidentifierthatnoparameterhasatall");
     auto tree = processor.valueTreeState->copyState();
     juce::ValueTree extra ("PARAM");
     extra.setProperty ("id", longId, nullptr);
