@@ -17,5 +17,9 @@ cd "$BUILD"
 HOME="$SCRATCH_HOME" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   ctest --output-on-failure --parallel "$JOBS" --timeout 600 \
   || fail "test suite (see the output above)"
+cd "$ROOT"
+
+step "Building the Windows x64 module and checking it under Wine"
+bash "$ROOT/scripts/build-windows.sh" || fail "Windows build or Wine host check (see the output above)"
 echo
 echo "All tests passed."
