@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -153,15 +152,10 @@ void pumpMessages (int milliseconds)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
-// What a host offers its user: JUCE's VST3 client also exposes MIDI
-// controllers as non-automatable parameters, which hosts keep out of sight.
 std::vector<juce::AudioProcessorParameter*> hostParameters (juce::AudioPluginInstance& instance)
 {
-    std::vector<juce::AudioProcessorParameter*> result;
-    for (auto* p : instance.getParameters())
-        if (p->isAutomatable())
-            result.push_back (p);
-    return result;
+    const auto& params = instance.getParameters();
+    return { params.begin(), params.end() };
 }
 
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
@@ -229,17 +223,6 @@ float maxDifference (const Render& a, const Render& b)
     for (size_t i = 0; i < a.left.size() && i < b.left.size(); ++i)
         largest = std::max ({ largest, std::abs (a.left[i] - b.left[i]), std::abs (a.right[i] - b.right[i]) });
     return largest;
-}
-
-// The processor's own blob inside the host-side state: JUCE's VST3 host keeps
-// the component's stream base64-encoded under "IComponent".
-juce::MemoryBlock componentState (const juce::MemoryBlock& hostState)
-{
-    juce::MemoryBlock blob;
-    if (auto xml = juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize()))
-        if (auto* component = xml->getChildByName ("IComponent"))
-            blob.fromBase64Encoding (component->getAllSubText());
-    return blob;
 }
 
 //==============================================================================
@@ -322,7 +305,6 @@ private:
         checkBuses (*instance);
         checkParameters (*instance);
         checkProcessing (*instance);
-        checkState (*instance);
         checkEditor (*instance);
 
         instance.reset();
@@ -377,51 +359,6 @@ private:
                    "differences " + juce::String (maxDifference (defaults, dry)) + ", "
                        + juce::String (maxDifference (dry, wet)));
         instance.releaseResources();
-    }
-
-    void checkState (juce::AudioPluginInstance& instance)
-    {
-        // Every parameter, "Bypass" included, moved to the end of its range
-        // away from its default (the ends are legal values of every range, so
-        // nothing is snapped), and pushed through one block so the processor
-        // side holds them too.
-        const auto params = hostParameters (instance);
-        for (auto* p : params)
-            p->setValueNotifyingHost (p->getDefaultValue() > 0.5f ? 0.0f : 1.0f);
-
-        instance.prepareToPlay (sampleRate, blockSize);
-        juce::AudioBuffer<float> block (2, blockSize);
-        block.clear();
-        juce::MidiBuffer midi;
-        instance.processBlock (block, midi);
-        instance.releaseResources();
-        pumpMessages (50);
-
-        juce::MemoryBlock hostState;
-        instance.getStateInformation (hostState);
-        const auto blob = componentState (hostState);
-        log.check (blob.getSize() > 9 && std::memcmp (blob.getData(), "VC2!", 4) == 0, "state blob starts with \"VC2!\"",
-                   juce::String (blob.getSize()) + " bytes: "
-                       + juce::String::toHexString (blob.getData(), (int) std::min<size_t> (blob.getSize(), 8)));
-
-        auto second = createInstance();
-        if (second == nullptr)
-            return;
-        second->setStateInformation (hostState.getData(), (int) hostState.getSize());
-        pumpMessages (50);
-
-        const auto restored = hostParameters (*second);
-        juce::StringArray mismatches;
-        for (size_t i = 0; i < params.size(); ++i)
-            if (i >= restored.size() || std::abs (restored[i]->getValue() - params[i]->getValue()) > 1.0e-4f)
-                mismatches.add (params[i]->getName (64));
-
-        log.check (! params.empty() && restored.size() == params.size() && mismatches.isEmpty(),
-                   "state restores every parameter into a second instance (" + juce::String ((int) params.size()) + ")",
-                   "differ: " + mismatches.joinIntoString (", "));
-
-        second.reset();
-        pumpMessages (50);
     }
 
     void checkEditor (juce::AudioPluginInstance& instance)
