@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -225,6 +226,17 @@ float maxDifference (const Render& a, const Render& b)
     return largest;
 }
 
+// The processor's own blob inside the host-side state: JUCE's VST3 host keeps
+// the component's stream base64-encoded under "IComponent".
+juce::MemoryBlock componentState (const juce::MemoryBlock& hostState)
+{
+    juce::MemoryBlock blob;
+    if (auto xml = juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize()))
+        if (auto* component = xml->getChildByName ("IComponent"))
+            blob.fromBase64Encoding (component->getAllSubText());
+    return blob;
+}
+
 //==============================================================================
 class HostCheck
 {
@@ -305,6 +317,7 @@ private:
         checkBuses (*instance);
         checkParameters (*instance);
         checkProcessing (*instance);
+        checkState (*instance);
         checkEditor (*instance);
 
         instance.reset();
@@ -359,6 +372,63 @@ private:
                    "differences " + juce::String (maxDifference (defaults, dry)) + ", "
                        + juce::String (maxDifference (dry, wet)));
         instance.releaseResources();
+    }
+
+    void checkState (juce::AudioPluginInstance& instance)
+    {
+        // Every parameter, "Bypass" included, moved to the end of its range
+        // away from its default (the ends are legal values of every range, so
+        // nothing is snapped), and pushed through one block so the processor
+        // side holds them too.
+        const auto params = hostParameters (instance);
+        for (auto* p : params)
+            p->setValueNotifyingHost (p->getDefaultValue() > 0.5f ? 0.0f : 1.0f);
+
+        instance.prepareToPlay (sampleRate, blockSize);
+        juce::AudioBuffer<float> block (2, blockSize);
+        block.clear();
+        juce::MidiBuffer midi;
+        instance.processBlock (block, midi);
+        instance.releaseResources();
+        pumpMessages (50);
+
+        juce::MemoryBlock hostState;
+        instance.getStateInformation (hostState);
+        const auto blob = componentState (hostState);
+        log.check (blob.getSize() > 9 && std::memcmp (blob.getData(), "VC2!", 4) == 0, "state blob starts with \"VC2!\"",
+                   juce::String (blob.getSize()) + " bytes: "
+                       + juce::String::toHexString (blob.getData(), (int) std::min<size_t> (blob.getSize(), 8)));
+
+        // Behind the magic: a little-endian length n, n bytes of XML whose root
+        // is "corvantide", and a zero byte; the VST3 client's trailer follows.
+        const auto n = blob.getSize() >= 8 ? (size_t) blob.getBitRange (32, 32) : 0;
+        const auto xmlText = n > 0 && 8 + n < blob.getSize()
+                                 ? juce::String::fromUTF8 (static_cast<const char*> (blob.getData()) + 8, (int) n)
+                                 : juce::String();
+        const auto xml = juce::parseXML (xmlText);
+        log.check (xml != nullptr && xml->hasTagName ("corvantide") && blob[8 + n] == 0
+                       && ! xmlText.containsAnyOf ("\r\n"),
+                   "state blob holds the length, one line of \"corvantide\" XML and a zero byte",
+                   "length " + juce::String ((int) n) + " of " + juce::String (blob.getSize()));
+
+        auto second = createInstance();
+        if (second == nullptr)
+            return;
+        second->setStateInformation (hostState.getData(), (int) hostState.getSize());
+        pumpMessages (50);
+
+        const auto restored = hostParameters (*second);
+        juce::StringArray mismatches;
+        for (size_t i = 0; i < params.size(); ++i)
+            if (i >= restored.size() || std::abs (restored[i]->getValue() - params[i]->getValue()) > 1.0e-4f)
+                mismatches.add (params[i]->getName (64));
+
+        log.check (! params.empty() && restored.size() == params.size() && mismatches.isEmpty(),
+                   "state restores every parameter into a second instance (" + juce::String ((int) params.size()) + ")",
+                   "differ: " + mismatches.joinIntoString (", "));
+
+        second.reset();
+        pumpMessages (50);
     }
 
     void checkEditor (juce::AudioPluginInstance& instance)
