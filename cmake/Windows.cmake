@@ -38,6 +38,9 @@ corvantide_windows_image_libraries(Corvantide)
 target_compile_definitions(Corvantide PUBLIC
   JUCE_USE_FLAC=0 JUCE_USE_OGGVORBIS=0 JUCE_USE_DIRECTWRITE=0)
 
+# A shipped Windows module carries no debug symbols (they would triple its size).
+target_link_options(Corvantide_VST3 PRIVATE $<$<CONFIG:Release>:-s>)
+
 # The Windows host check: loads the built module through JUCE's VST3 hosting
 # and is run under Wine by scripts/build-windows.sh.
 juce_add_console_app(corvantide_windows_host_check

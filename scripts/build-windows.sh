@@ -54,12 +54,14 @@ run_under_wine() {
   # takes the display away.
   HOME="$WINE_HOME" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
     set -o pipefail
-    wineboot --init >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 3; }
-    wineserver -w
+    settle() { timeout 120 wineserver -w || { echo "Wine did not settle; stopping it" >&2; wineserver -k; }; }
+    timeout 300 wineboot --init >/dev/null 2>&1 || { echo "preparing the Wine prefix failed" >&2; settle; exit 3; }
+    settle
     module_w="$(winepath -w "$1")" || exit 3
     timeout 600 wine "$2" "$module_w"
     rc=$?
-    wineserver -w
+    [ $rc -ne 124 ] || echo "the host check timed out" >&2
+    settle
     exit $rc' run_under_wine "$MODULE" "$HOST"
 }
 

@@ -314,6 +314,10 @@ private:
             return;
         log.check (true, "instance created");
 
+        const auto presetFolder = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+                                      .getChildFile ("Quenmar_Works/Presets/Corvantide");
+        log.check (presetFolder.isDirectory(), "preset folder in the user's application data", presetFolder.getFullPathName());
+
         checkBuses (*instance);
         checkParameters (*instance);
         checkProcessing (*instance);
