@@ -2,134 +2,93 @@
 
 #include "engine/PlimbradeDSP.h"
 
-#include <map>
+#include <faust/gui/MapUI.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-// Reaches the engine's private constants and state for the frame tests.
+// Reaches the engine's private constants and state.
 class PlimbradeDSPTestAccess
 {
 public:
-    struct Constants
-    {
-        float percentSmoothCoef, smoothCoef, smoothPole, piOverFs, twoPiOverFs;
-        std::vector<int> allpassLength;
-        float maxDelay, maxDelayIndex, samplesPerMs, samplesPerMinute, driftTimeFactor;
-    };
-
-    static Constants constants (const PlimbradeDSP& e)
-    {
-        return { e.percentSmoothCoef, e.smoothCoef, e.smoothPole, e.piOverFs, e.twoPiOverFs,
-                 std::vector<int> (std::begin (e.allpassLength), std::end (e.allpassLength)),
-                 e.maxDelay, e.maxDelayIndex, e.samplesPerMs, e.samplesPerMinute, e.driftTimeFactor };
-    }
-
-    static const float* rings (const PlimbradeDSP& e) { return e.rings; }
+    static std::vector<float> constants (const PlimbradeDSP& e) { return { e.percentSmoothCoef, e.smoothCoef, e.smoothPole, e.piOverFs, e.twoPiOverFs, e.maxDelay, e.maxDelayIndex, e.samplesPerMs, e.samplesPerMinute, e.driftTimeFactor }; }
+    static std::vector<int> allpassLengths (const PlimbradeDSP& e) { return { std::begin (e.allpassLength), std::end (e.allpassLength) }; }
     static float* rings (PlimbradeDSP& e) { return e.rings; }
-    static int writeIndex (const PlimbradeDSP& e) { return e.writeIndex; }
-    static void setWriteIndex (PlimbradeDSP& e, int index) { e.writeIndex = index; }
-
-    struct Crossfade
-    {
-        float step, pos, tapA, tapB;
-    };
-    static Crossfade crossfade (const PlimbradeDSP& e, int band)
-    {
-        const auto& b = e.band[band];
-        return { b.xfadeStep, b.xfadePos, b.tapA, b.tapB };
-    }
-
-    static float driftValue (const PlimbradeDSP& e) { return e.driftLp[4]; }
-    static float lowTimeSmooth (const PlimbradeDSP& e) { return e.lowTimeSmooth; }
-    static float highTimeSmooth (const PlimbradeDSP& e) { return e.highTimeSmooth; }
+    static int& writeIndex (PlimbradeDSP& e) { return e.writeIndex; }
+    static auto band (const PlimbradeDSP& e, int b) { return e.band[b]; }
+    static float drift (const PlimbradeDSP& e) { return e.driftLp[4]; }
 };
+using Access = PlimbradeDSPTestAccess;
 
-// A UI that records everything the engine declares, in call order.
-struct RecordingUI : UI
+// Records, in call order, the boxes, sliders, declares and metadata the engine describes.
+struct RecordingUI : MapUI, Meta
 {
-    struct Slider
-    {
-        std::string label;
-        float* zone;
-        float init, min, max, step;
-    };
-    struct Declare
+    struct Call
     {
         float* zone;
-        std::string key, value;
+        std::string name, value; // slider: label; declare and metadata: key, value
+        float init = 0.0f;
     };
-
     std::vector<std::string> boxes;
-    int openBoxes = 0, closedBoxes = 0;
-    std::vector<Slider> sliders;
-    std::vector<Declare> declares;
-    int otherWidgets = 0;
+    std::vector<Call> sliders, declares, metadata;
+    int closes = 0;
 
-    void openTabBox (const char* label) override { boxes.push_back (label); ++openBoxes; }
-    void openHorizontalBox (const char* label) override { boxes.push_back (label); ++openBoxes; }
-    void openVerticalBox (const char* label) override { boxes.push_back (label); ++openBoxes; }
-    void closeBox() override { ++closedBoxes; }
-    void addButton (const char*, float*) override { ++otherWidgets; }
-    void addCheckButton (const char*, float*) override { ++otherWidgets; }
-    void addVerticalSlider (const char*, float*, float, float, float, float) override { ++otherWidgets; }
-    void addNumEntry (const char*, float*, float, float, float, float) override { ++otherWidgets; }
-    void addHorizontalBargraph (const char*, float*, float, float) override { ++otherWidgets; }
-    void addVerticalBargraph (const char*, float*, float, float) override { ++otherWidgets; }
-    void addSoundfile (const char*, const char*, Soundfile**) override { ++otherWidgets; }
-
-    void addHorizontalSlider (const char* label, float* zone, float init, float min, float max, float step) override
-    {
-        sliders.push_back ({ label, zone, init, min, max, step });
-    }
-
-    void declare (float* zone, const char* key, const char* value) override
-    {
-        declares.push_back ({ zone, key, value });
-    }
+    void openVerticalBox (const char* label) override { boxes.push_back (label), MapUI::openVerticalBox (label); }
+    void closeBox() override { ++closes, MapUI::closeBox(); }
+    void declare (float* zone, const char* key, const char* value) override { declares.push_back ({ zone, key, value }); }
+    void declare (const char* key, const char* value) override { metadata.push_back ({ nullptr, key, value }); }
+    void addHorizontalSlider (const char* label, float* zone, float init, float min, float max, float step) override { sliders.push_back ({ zone, label, {}, init }), MapUI::addHorizontalSlider (label, zone, init, min, max, step); }
 };
 
-// The engine as the plug-in drives it: created value-initialised on the heap,
-// controls reached through the zones it declares.
-class TestEngine
+// Left and right channel.
+using Stereo = std::array<std::vector<float>, 2>;
+inline Stereo silence (size_t n) { return { std::vector<float> (n), std::vector<float> (n) }; }
+
+inline Stereo noise (size_t n, std::uint32_t seed = 1)
 {
-public:
-    explicit TestEngine (int rate = 48000)
-        : engine (std::make_unique<PlimbradeDSP>())
+    auto s = silence (n);
+    for (size_t i = 0; i < 2 * n; ++i)
+        s[i % 2][i / 2] = static_cast<float> (static_cast<std::int32_t> (seed = seed * 1664525u + 1013904223u)) * 2.3e-10f;
+    return s;
+}
+
+using Settings = std::vector<std::pair<std::string, float>>;
+inline Settings operator+ (Settings a, const Settings& b) { return a.insert (a.end(), b.begin(), b.end()), a; }
+
+// The engine as the plug-in holds it, value-initialised on the heap, with its
+// controls set by name through the zones it declares.
+struct TestEngine : std::unique_ptr<PlimbradeDSP>
+{
+    MapUI ui;
+
+    explicit TestEngine (int rate = 48000, const Settings& settings = {}) : unique_ptr (std::make_unique<PlimbradeDSP>())
     {
-        RecordingUI ui;
-        engine->buildUserInterface (&ui);
-        for (auto& s : ui.sliders)
-            zones[s.label] = s.zone;
-        if (rate > 0)
-            engine->init (rate);
+        get()->buildUserInterface (&ui);
+        get()->init (rate);
+        set (settings);
+    }
+    void set (const Settings& settings)
+    {
+        for (auto& [id, value] : settings)
+            *ui.getLabelMap().at (id) = value;
     }
 
-    float& operator[] (const std::string& id)
+    // Processes a copy in place, cycling through the block sizes (sizes of 0
+    // and below must do nothing).
+    Stereo run (Stereo s, const std::vector<int>& blocks = { 256 })
     {
-        auto it = zones.find (id);
-        if (it == zones.end())
-            throw std::out_of_range ("no zone " + id);
-        return *it->second;
-    }
-
-    // Processes in place, in blocks of the given size.
-    void process (std::vector<float>& left, std::vector<float>& right, int blockSize = 256)
-    {
-        const int total = static_cast<int> (left.size());
-        for (int start = 0; start < total; start += blockSize)
+        for (size_t start = 0, b = 0; start < s[0].size(); ++b)
         {
-            const int n = std::min (blockSize, total - start);
-            float* channels[2] = { left.data() + start, right.data() + start };
-            engine->compute (n, channels, channels);
+            const int n = std::min (blocks[b % blocks.size()], static_cast<int> (s[0].size() - start));
+            float* channels[2] = { s[0].data() + start, s[1].data() + start };
+            get()->compute (n, channels, channels);
+            start += static_cast<size_t> (std::max (n, 0));
         }
+        return s;
     }
-
-    PlimbradeDSP& operator*() { return *engine; }
-    PlimbradeDSP* operator->() { return engine.get(); }
-
-private:
-    std::unique_ptr<PlimbradeDSP> engine;
-    std::map<std::string, float*> zones;
 };
