@@ -7,6 +7,13 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+// The VST3 SDK's interface headers do not build cleanly with our warnings.
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wshadow")
+#include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/vst/ivstaudioprocessor.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
+JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -249,6 +256,7 @@ public:
     int run()
     {
         checkModuleFile();
+        checkFactory();
         if (checkDescription())
         {
             checkInstance();
@@ -277,6 +285,61 @@ private:
         log.check (pe.importedDlls.size() > 0 && foreign.isEmpty(),
                    "module needs no DLL beyond Windows' own (" + pe.importedDlls.joinIntoString (", ") + ")",
                    "not from Windows: " + foreign.joinIntoString (", "));
+    }
+
+    // The factory as a host's scanner reads it: the module is loaded, set up
+    // with InitDll, asked for its classes, shut down with ExitDll and unloaded
+    // (the checks after this load it again, as hosts do after a scan).
+    void checkFactory()
+    {
+        using InitOrExit = bool (*)();
+        using GetFactory = Steinberg::IPluginFactory* (*)();
+
+        juce::DynamicLibrary library;
+        if (! library.open (module.getFullPathName()))
+        {
+            log.check (false, "module loads");
+            return;
+        }
+
+        auto* initDll = reinterpret_cast<InitOrExit> (library.getFunction ("InitDll"));
+        auto* exitDll = reinterpret_cast<InitOrExit> (library.getFunction ("ExitDll"));
+        auto* getFactory = reinterpret_cast<GetFactory> (library.getFunction ("GetPluginFactory"));
+        log.check (initDll != nullptr && exitDll != nullptr && initDll(), "InitDll succeeds");
+
+        auto* factory = getFactory != nullptr ? getFactory() : nullptr;
+        log.check (factory != nullptr, "GetPluginFactory returns a factory");
+
+        if (factory != nullptr)
+        {
+            Steinberg::PFactoryInfo info {};
+            factory->getFactoryInfo (&info);
+            log.check (juce::String (info.vendor) == "Quenmar_Works", "factory vendor is \"Quenmar_Works\"", info.vendor);
+
+            Steinberg::IPluginFactory2* factory2 = nullptr;
+            factory->queryInterface (Steinberg::IPluginFactory2_iid, reinterpret_cast<void**> (&factory2));
+
+            juce::StringArray classes;
+            for (Steinberg::int32 i = 0; factory2 != nullptr && i < factory->countClasses(); ++i)
+            {
+                Steinberg::PClassInfo2 c {};
+                if (factory2->getClassInfo2 (i, &c) == Steinberg::kResultOk)
+                    classes.add (juce::StringArray { c.name, c.category, c.subCategories, c.version, c.sdkVersion }
+                                     .joinIntoString (" | "));
+            }
+
+            const juce::StringArray expected { "Corvantide | " kVstAudioEffectClass " | Fx | 1.0.0 | VST 3.7.2",
+                                               "Corvantide | " kVstComponentControllerClass " | Fx | 1.0.0 | VST 3.7.2" };
+            log.check (classes == expected, "two classes named \"Corvantide\", Fx, 1.0.0, VST 3.7.2",
+                       classes.joinIntoString ("; "));
+
+            if (factory2 != nullptr)
+                factory2->release();
+            factory->release();
+        }
+
+        log.check (exitDll != nullptr && exitDll(), "ExitDll succeeds");
+        library.close();
     }
 
     bool checkDescription()
