@@ -94,9 +94,7 @@ namespace qnmr
     {
         processor.suspendProcessing (true);
 
-        juce::XmlDocument document (file);
-
-        if (auto root = document.getDocumentElement())
+        if (auto root = parsePresetFile (file))
         {
             const auto type = valueTreeState.state.getType();
 
@@ -109,7 +107,7 @@ namespace qnmr
 
                 if (tree.isValid())
                 {
-                    addMissingParameters (valueTreeState, tree);
+                    completeParameterTree (valueTreeState, tree);
                     valueTreeState.replaceState (tree);
                     currentPresetName = file.getFileNameWithoutExtension();
                 }

@@ -96,7 +96,7 @@ void AudioPluginAudioProcessor::getStateInformation (juce::MemoryBlock& destData
 // leaves the parameters as they are.
 void AudioPluginAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    const auto xml = qnmr::parseStateBlob (data, sizeInBytes);
     if (xml == nullptr)
         return;
 
@@ -104,7 +104,7 @@ void AudioPluginAudioProcessor::setStateInformation (const void* data, int sizeI
     if (tree.getType() != valueTreeState->state.getType())
         return;
 
-    qnmr::addMissingParameters (*valueTreeState, tree);
+    qnmr::completeParameterTree (*valueTreeState, tree);
     valueTreeState->replaceState (tree);
 }
 

@@ -157,6 +157,14 @@ TEST_F (PresetFileTest, RefusedFilesChangeNothing)
         { "not XML", write ("text.cvp", "amp = 1") },
         { "missing", folder.getChildFile ("gone.cvp") },
         { "a folder", folder },
+        { "hangs the XML reader", write ("pi.cvp", "<corvantide><?x?>b</corvantide>") },
+        { "cut-off reference", write ("ref.cvp", "<corvantide><PARAM id=\"amp\" value=\"&#x") },
+        { "malformed UTF-8", [this] {
+              auto f = folder.getChildFile ("utf8.cvp");
+              const char bytes[] = "<corvantide><PARAM id=\"amp\" value=\"1\xc3\"/></corvantide>";
+              f.replaceWithData (bytes, sizeof bytes - 1);
+              return f;
+          }() },
     };
 
     scramble (4);
@@ -204,4 +212,20 @@ TEST_F (PresetFileTest, SavingOutsideTheFolderIsNotListed)
     EXPECT_TRUE (elsewhere.existsAsFile());
     EXPECT_EQ (manager.currentPresetName, "Elsewhere");
     EXPECT_TRUE (manager.presetFiles.empty());
+}
+
+TEST_F (PresetFileTest, Utf16FilesStillLoad)
+{
+    const auto file = folder.getChildFile ("wide.cvp");
+    const juce::String xml ("<corvantide><PARAM id=\"drywet\" value=\"33\"/></corvantide>");
+    juce::MemoryOutputStream out;
+    out.writeByte ((char) 0xff);
+    out.writeByte ((char) 0xfe);
+    for (auto c : xml)
+        out.writeShort ((short) c);
+    ASSERT_TRUE (file.replaceWithData (out.getData(), out.getDataSize()));
+
+    manager.loadPresetFile (file);
+    EXPECT_EQ (values()["drywet"], 33.0f);
+    EXPECT_EQ (manager.currentPresetName, "wide");
 }

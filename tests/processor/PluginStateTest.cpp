@@ -229,3 +229,70 @@ TEST_F (PluginStateTest, HostTrailerAfterTheBlobIsIgnored)
     restore (blob);
     EXPECT_EQ (valuesOf (processor), saved);
 }
+
+TEST_F (PluginStateTest, TextsThatTheXmlReaderMishandlesAreRefused)
+{
+    // Each of these once hung the reader, read or wrote past a buffer, or let
+    // malformed text into the state.
+    const char* texts[] {
+        "<corvantide><?x?>b<PARAM id=\"amp\" value=\"1\"/></corvantide>",
+        "<corvantide><PARAM id=\"amp\" value=\"&#x",
+        "<corvantide><PARAM id=\"amp\" value=\"&#x110000;\"/></corvantide>",
+        "<corvantide><PARAM id=\"amp\" value=\"&#0;\"/></corvantide>",
+        "<!DOCTYPE corvantide [<!ENTITY a \"1\">]><corvantide><PARAM id=\"amp\" value=\"&a;\"/></corvantide>",
+    };
+
+    scramble (processor, 10);
+    const auto before = valuesOf (processor);
+    for (auto* text : texts)
+    {
+        restore (blobWith (text));
+        EXPECT_EQ (valuesOf (processor), before) << text;
+    }
+
+    // Malformed UTF-8: a cut-off sequence and a stray continuation byte.
+    for (auto bad : { "\xc3", "\x80", "\xf4\x90\x80\x80" })
+    {
+        restore (blobWith (juce::String ("<corvantide><PARAM id=\"amp\" value=\"1\"/></corvantide>")));
+        scramble (processor, 11);
+        const auto scrambled = valuesOf (processor);
+
+        juce::MemoryBlock blob;
+        juce::MemoryOutputStream out (blob, false);
+        const std::string xml = std::string ("<corvantide><PARAM id=\"amp\" value=\"1") + bad + "\"/></corvantide>";
+        out.writeInt (0x21324356);
+        out.writeInt ((int) xml.size());
+        out.write (xml.data(), xml.size());
+        out.writeByte (0);
+        out.flush();
+        restore (blob);
+        EXPECT_EQ (valuesOf (processor), scrambled);
+    }
+
+    // Well-formed references still read as before.
+    restore (blobWith ("<corvantide><PARAM id=\"drywet\" value=\"&#x32;&#53;\"/></corvantide>"));
+    EXPECT_EQ (valuesOf (processor)["drywet"], 25.0f);
+}
+
+TEST_F (PluginStateTest, ValuesThatAreNoNumbersGiveTheDefault)
+{
+    scramble (processor, 12);
+    restore (blobWith ("<corvantide><PARAM id=\"amp\" value=\"nan\"/><PARAM id=\"res\" value=\"-inf\"/>"
+                       "<PARAM id=\"cutoff\" value=\"1e39\"/><PARAM id=\"lowpan\" value=\"nan\" value=\"0.5\"/></corvantide>"));
+    auto values = valuesOf (processor);
+    EXPECT_EQ (values["amp"], 0.0f) << "NaN never reaches the engine";
+    EXPECT_EQ (values["lowpan"], 0.0f);
+    EXPECT_EQ (values["res"], 0.0f) << "clamped to the range";
+    EXPECT_EQ (values["cutoff"], 11000.0f);
+}
+
+TEST_F (PluginStateTest, RepeatedAttributesSaveWhatWasRestored)
+{
+    restore (blobWith ("<corvantide><PARAM id=\"drywet\" value=\"10\" value=\"90\"/></corvantide>"));
+    EXPECT_EQ (valuesOf (processor)["drywet"], 10.0f);
+
+    const auto blob = blobOf (processor);
+    scramble (processor, 13);
+    restore (blob);
+    EXPECT_EQ (valuesOf (processor)["drywet"], 10.0f);
+}
