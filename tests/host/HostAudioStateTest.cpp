@@ -11,6 +11,7 @@ namespace
         {
             PositionInfo info;
             info.setBpm (bpm);
+            info.setTimeInSamples (0); // a VST3 host must always report one
             info.setIsPlaying (true);
             return info;
         }

@@ -16,8 +16,10 @@ namespace
         }
 
         void loadPresetFile (const juce::File& file) override { loaded.push_back (file); }
+        void savePresetAs() override { ++saveDialogs; }
 
         std::vector<juce::File> loaded;
+        int saveDialogs = 0;
     };
 
     struct MenuLine
@@ -62,20 +64,13 @@ namespace
     };
 } // namespace
 
-TEST_F (PresetsMenuManagerTest, StartsWithTheFolderUnderTheUsersApplicationData)
-{
-    auto& manager = *processor.presetManager;
-    EXPECT_EQ (manager.presetFolder, folder);
-    EXPECT_TRUE (folder.isDirectory());
-    EXPECT_EQ (manager.presetFileExtension, "cvp");
-    EXPECT_EQ (manager.currentPresetName, "INIT");
-    EXPECT_EQ (manager.currentPresetIndex, -1);
-    EXPECT_EQ (manager.menuItemHeight, 16);
-}
-
 TEST_F (PresetsMenuManagerTest, EmptyFolderOffersOnlySavingAndChoosesNothing)
 {
     RecordingManager manager (processor);
+    EXPECT_EQ (manager.presetFolder, folder);
+    EXPECT_TRUE (folder.isDirectory());
+    EXPECT_EQ (manager.currentPresetName, "INIT");
+    EXPECT_EQ (manager.currentPresetIndex, -1);
     EXPECT_TRUE (manager.presetFiles.empty());
 
     const auto lines = linesOf (*manager.presetMenu);
@@ -83,6 +78,13 @@ TEST_F (PresetsMenuManagerTest, EmptyFolderOffersOnlySavingAndChoosesNothing)
     EXPECT_EQ (lines[0].text, "SAVE PRESET...");
     EXPECT_EQ (lines[0].id, -1);
     EXPECT_TRUE (lines[1].separator);
+
+    // The first item opens the save dialog through its own action.
+    juce::PopupMenu::MenuItemIterator it (*manager.presetMenu);
+    ASSERT_TRUE (it.next());
+    ASSERT_TRUE (it.getItem().action != nullptr);
+    it.getItem().action();
+    EXPECT_EQ (manager.saveDialogs, 1);
 
     for (int result : { 0, -1, 1, 2 })
         manager.onPresetChosen (result);

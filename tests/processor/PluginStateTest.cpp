@@ -204,32 +204,6 @@ TEST_F (PluginStateTest, ChildrenDecideParameterByParameter)
     EXPECT_EQ (ids.size(), 30);
 }
 
-TEST_F (PluginStateTest, HostTrailerAfterTheBlobIsIgnored)
-{
-    scramble (processor, 8);
-    const auto saved = valuesOf (processor);
-    auto blob = blobOf (processor);
-
-    // What the VST3 client appends: 8 zeros, its own tree, a length, a tag.
-    juce::MemoryOutputStream trailer;
-    trailer.writeInt64 (0);
-    juce::ValueTree privateData ("JUCEPrivateData");
-    privateData.setProperty ("Bypass", true, nullptr);
-    juce::MemoryBlock tree;
-    {
-        juce::MemoryOutputStream treeOut (tree, false);
-        privateData.writeToStream (treeOut);
-    }
-    trailer.write (tree.getData(), tree.getSize());
-    trailer.writeInt64 ((juce::int64) tree.getSize());
-    trailer << "JUCEPrivateData";
-    blob.append (trailer.getData(), trailer.getDataSize());
-
-    scramble (processor, 9);
-    restore (blob);
-    EXPECT_EQ (valuesOf (processor), saved);
-}
-
 TEST_F (PluginStateTest, TextsThatTheXmlReaderMishandlesAreRefused)
 {
     // Each of these once hung the reader, read or wrote past a buffer, or let
