@@ -5,42 +5,24 @@
 #include <juce_core/juce_core.h>
 
 // Points $HOME (from which JUCE derives the user application-data folder on
-// Linux) at a fresh temporary folder for the lifetime of the object, so no test
-// reads or writes a real user's presets.
-class TempHome
+// Linux) at a fresh temporary folder while the object lives, so no test reads
+// or writes a real user's presets.
+struct TempHome
 {
-public:
-    TempHome()
-        : folder (juce::File::createTempFile ("corvantide-home"))
+    TempHome() : old (std::getenv ("HOME"))
     {
-        if (const char* previous = std::getenv ("HOME"))
-        {
-            hadHome = true;
-            oldHome = previous;
-        }
-
         folder.createDirectory();
         setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
     }
 
     ~TempHome()
     {
-        if (hadHome)
-            setenv ("HOME", oldHome.toRawUTF8(), 1);
-        else
-            unsetenv ("HOME");
-
+        setenv ("HOME", old.toRawUTF8(), 1);
         folder.deleteRecursively();
     }
 
-    juce::File presetFolder() const
-    {
-        return folder.getChildFile (".config/Quenmar_Works/Presets/Corvantide");
-    }
+    juce::File presetFolder() const { return folder.getChildFile (".config/Quenmar_Works/Presets/Corvantide"); }
 
-    const juce::File folder;
-
-private:
-    bool hadHome = false;
-    juce::String oldHome;
+    const juce::String old;
+    const juce::File folder { juce::File::createTempFile ("corvantide-home") };
 };
