@@ -7,20 +7,14 @@
 // a host application loads it.
 namespace
 {
-    std::unique_ptr<juce::PluginDescription> describe()
+    std::unique_ptr<juce::AudioPluginInstance> create()
     {
         juce::VST3PluginFormat format;
         juce::OwnedArray<juce::PluginDescription> types;
         // The module binary sits in <bundle>/Contents/<architecture>/.
         format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
-        return types.size() == 1 ? std::make_unique<juce::PluginDescription> (*types[0]) : nullptr;
-    }
-
-    std::unique_ptr<juce::AudioPluginInstance> create()
-    {
-        const auto description = describe();
         juce::String error;
-        return description != nullptr ? juce::VST3PluginFormat().createInstanceFromDescription (*description, 48000.0, 512, error) : nullptr;
+        return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
     }
 
     const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
@@ -66,13 +60,10 @@ namespace
 
 TEST (Host, DescriptionAndParameterTable)
 {
-    const auto description = describe();
-    ASSERT_NE (description, nullptr);
-    EXPECT_EQ (description->name + "|" + description->manufacturerName + "|" + description->version + "|" + description->category,
-               "Corvantide|Quenmar_Works|1.0.0|Fx");
-
     const auto plugin = create();
     ASSERT_NE (plugin, nullptr);
+    const auto d = plugin->getPluginDescription();
+    EXPECT_EQ (d.name + "|" + d.manufacturerName + "|" + d.version + "|" + d.category, "Corvantide|Quenmar_Works|1.0.0|Fx");
     const auto& params = plugin->getParameters();
     ASSERT_EQ (params.size(), 30); // no "bpm": the processor drives the tempo itself
     EXPECT_EQ (params[29], plugin->getBypassParameter());
@@ -158,10 +149,8 @@ TEST (Host, StateRoundTripWithTheClientsTrailer)
     ASSERT_TRUE (hostXml != nullptr && hostXml->getChildByName ("IComponent") != nullptr);
     ASSERT_TRUE (stream.fromBase64Encoding (hostXml->getChildByName ("IComponent")->getAllSubText()));
     const auto* bytes = static_cast<const char*> (stream.getData());
-    const auto n = (size_t) juce::ByteOrder::littleEndianInt (bytes + 4);
-    ASSERT_LT (n + 9 + 15, stream.getSize());
-    EXPECT_EQ (juce::String (bytes, 4) + juce::String ((int) bytes[8 + n]), "VC2!0");
-    EXPECT_EQ (juce::String (bytes + stream.getSize() - 15, 15), "JUCEPrivateData");
+    ASSERT_GT (stream.getSize(), 15u);
+    EXPECT_EQ (juce::String (bytes, 4) + juce::String (bytes + stream.getSize() - 15, 15), "VC2!JUCEPrivateData");
 
     second->setStateInformation (state.getData(), (int) state.getSize());
     for (int i = 0; i < 30; ++i)

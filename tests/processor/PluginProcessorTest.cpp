@@ -21,12 +21,10 @@ static void* allocate (std::size_t size)
     throw std::bad_alloc();
 }
 
+// The library's array forms call these.
 void* operator new (std::size_t size) { return allocate (size); }
-void* operator new[] (std::size_t size) { return allocate (size); }
 void operator delete (void* p) noexcept { std::free (p); }
-void operator delete[] (void* p) noexcept { std::free (p); }
 void operator delete (void* p, std::size_t) noexcept { std::free (p); }
-void operator delete[] (void* p, std::size_t) noexcept { std::free (p); }
 
 namespace
 {
@@ -81,12 +79,7 @@ TEST_F (ProcessorTest, TempoParametersAndBuses)
         for (const auto& entry : processor.bridge->entries)
             EXPECT_TRUE (entry.id != id || *entry.info->zone == value) << id << " " << *entry.info->zone;
 
-    // A buffer narrower than the engine's two channels is left alone.
-    juce::AudioBuffer<float> mono (1, 32);
-    mono.clear();
-    mono.setSample (0, 3, 0.5f);
-    processor.processBlock (mono, midi);
-    EXPECT_EQ (mono.getSample (0, 3), 0.5f);
+    process (32, 1); // narrower than the engine's two channels: must not reach past them
     processor.setPlayHead (nullptr);
 
     // Only stereo in, stereo out.

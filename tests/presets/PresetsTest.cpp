@@ -15,7 +15,7 @@ namespace
 
     std::string tree (const std::string& children) { return "<corvantide>" + children + "</corvantide>"; }
 
-    struct StateAndPresetTest : ::testing::Test
+    struct PresetsTest : ::testing::Test
     {
         Values values()
         {
@@ -32,15 +32,15 @@ namespace
                 param->setValueNotifyingHost (0.05f + 0.9f * random.nextFloat());
         }
 
-        juce::MemoryBlock state()
+        std::string state()
         {
             juce::MemoryBlock b;
             processor.getStateInformation (b);
-            return b;
+            return std::string (static_cast<const char*> (b.getData()), b.getSize());
         }
 
         void restore (const std::string& b) { processor.setStateInformation (b.data(), (int) b.size()); }
-        juce::ValueTree savedTree() { return juce::ValueTree::fromXml (juce::String::fromUTF8 (static_cast<const char*> (state().getData()) + 8)); }
+        juce::ValueTree savedTree() { return juce::ValueTree::fromXml (state().c_str() + 8); }
 
         void load (const std::string& bytes)
         {
@@ -55,16 +55,36 @@ namespace
     };
 
     const std::string wet25 = tree ("<PARAM id=\"drywet\" value=\"25\"/>");
+
+    // Records what the menu asks for instead of touching the parameter state.
+    struct RecordingManager : qnmr::PresetsMenuManager
+    {
+        explicit RecordingManager (AudioPluginAudioProcessor& p) : PresetsMenuManager (p, *p.valueTreeState, "Quenmar_Works", "Corvantide", "cvp") {}
+        void loadPresetFile (const juce::File& file) override { loaded.add (file.getFileName()); }
+        void savePresetAs() override { loaded.add ("save dialog"); }
+        juce::StringArray loaded;
+    };
+
+    // One line per item, sub-menus inline: "text id", "[folder]" then its items, "-" for a separator.
+    void describe (const juce::PopupMenu& menu, juce::StringArray& lines)
+    {
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+        {
+            const auto& item = it.getItem();
+            lines.add (item.isSeparator ? "-" : item.subMenu != nullptr ? "[" + item.text + "]" : item.text + " " + juce::String (item.itemID));
+            if (item.subMenu != nullptr)
+                describe (*item.subMenu, lines);
+        }
+    }
 } // namespace
 
-TEST_F (StateAndPresetTest, BlobBytes)
+TEST_F (PresetsTest, BlobBytes)
 {
     const auto b = state();
-    const auto* bytes = static_cast<const char*> (b.getData());
-    const auto text = juce::String::fromUTF8 (bytes + 8, (int) b.getSize() - 9);
-    EXPECT_EQ (juce::String (bytes, 4), "VC2!");
-    EXPECT_EQ ((size_t) juce::ByteOrder::littleEndianInt (bytes + 4), b.getSize() - 9);
-    EXPECT_EQ (bytes[b.getSize() - 1], 0);
+    const auto text = juce::String::fromUTF8 (b.data() + 8, (int) b.size() - 9);
+    EXPECT_EQ (b.substr (0, 4), "VC2!");
+    EXPECT_EQ ((size_t) juce::ByteOrder::littleEndianInt (b.data() + 4), b.size() - 9);
+    EXPECT_EQ (b.back(), '\0');
     EXPECT_EQ (text.indexOfAnyOf ("\r\n"), -1);
     EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <corvantide><PARAM id=\"amp\" value=\"")) << text;
 
@@ -79,7 +99,7 @@ TEST_F (StateAndPresetTest, BlobBytes)
 
 // The same bytes as a state blob and as a preset file. A refused input changes
 // nothing; a taken one changes what its row says, and the host saves that next.
-TEST_F (StateAndPresetTest, InputsAsStateAndAsPresetFile)
+TEST_F (PresetsTest, InputsAsStateAndAsPresetFile)
 {
     struct Case
     {
@@ -144,14 +164,13 @@ TEST_F (StateAndPresetTest, InputsAsStateAndAsPresetFile)
 
             const auto saved = state();
             scramble (2);
-            processor.setStateInformation (saved.getData(), (int) saved.getSize());
+            restore (saved);
             EXPECT_EQ (values(), expected);
         }
     }
-
 }
 
-TEST_F (StateAndPresetTest, SavedPresetFile)
+TEST_F (PresetsTest, SavedPresetFile)
 {
     // An unknown child with a long id stays in the state and shows the wrapping.
     const juce::String longId ("averyveryveryveryveryveryverylongidentifierthatnoparameterhasatall");
@@ -183,4 +202,38 @@ TEST_F (StateAndPresetTest, SavedPresetFile)
     EXPECT_EQ (manager.currentPresetName, "Before");
     EXPECT_EQ (manager.presetFiles.size(), 3u);
     EXPECT_FALSE (processor.isSuspended());
+}
+
+TEST_F (PresetsTest, MenuFromARealisticFolder)
+{
+    for (auto name : { "Bass/b.cvp", "Bass/a.cvp", "z.cvp", "preset 10.cvp", "preset 2.cvp", "Live.Set/set 1.cvp", "LOUD.CVP",
+                       ".hidden.cvp", "bass.mk.cvp", "notes.txt", "Bass/readme.md", "Bass/Deep/deep.cvp", "Empty/" })
+    {
+        const auto file = folder.getChildFile (name);
+        file.getParentDirectory().createDirectory();
+        juce::String (name).endsWith ("/") ? file.createDirectory() : file.create();
+    }
+
+    RecordingManager menu (processor);
+    EXPECT_EQ (menu.currentPresetName + juce::String (menu.currentPresetIndex), "INIT-1");
+
+    // Folders first, then natural order ignoring case; one level of sub-folders; ids in display order.
+    juce::StringArray lines;
+    describe (*menu.presetMenu, lines);
+    EXPECT_EQ (lines.joinIntoString (" | "), "SAVE PRESET... -1 | - | [Bass] | a 1 | b 2 | [Empty] | [Live.Set] | set 1 3 | "
+                                             ".hidden 4 | bass.mk 5 | LOUD 6 | preset 2 7 | preset 10 8 | z 9");
+
+    for (int id = 0; id <= 10; ++id)
+        menu.onPresetChosen (id);
+    menu.onPresetChosen (-1);
+    EXPECT_EQ (menu.loaded.joinIntoString (","), "a.cvp,b.cvp,set 1.cvp,.hidden.cvp,bass.mk.cvp,LOUD.CVP,preset 2.cvp,preset 10.cvp,z.cvp");
+    EXPECT_EQ (menu.currentPresetIndex, 8);
+    EXPECT_EQ ((int) menu.presetFiles.size(), 9);
+    EXPECT_EQ (menu.presetFiles[2], folder.getChildFile ("Live.Set/set 1.cvp"));
+
+    // "SAVE PRESET..." opens the dialog through its own action, after the menu has closed.
+    juce::PopupMenu::MenuItemIterator first (*menu.presetMenu);
+    ASSERT_TRUE (first.next());
+    first.getItem().action();
+    EXPECT_EQ (menu.loaded[9], "save dialog");
 }
