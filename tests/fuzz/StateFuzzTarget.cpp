@@ -19,6 +19,7 @@ static std::vector<float> valuesOf (AudioPluginAudioProcessor& p)
     return v;
 }
 
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
     // One object, so that it is destroyed before the statics that the framework creates on the way.
