@@ -9,12 +9,11 @@
 #include "gui/TextSliderControl.h"
 
 #include <map>
+#include <set>
 
-namespace
-{
 using namespace qnmr::gui;
 using namespace BinaryData;
-using testutil::pixelIs;
+using testutil::count;
 
 template <typename LookAndFeel>
 std::unique_ptr<QWLookAndFeel> make()
@@ -22,28 +21,15 @@ std::unique_ptr<QWLookAndFeel> make()
     return std::make_unique<LookAndFeel>();
 }
 
-// clang-format off
-const std::tuple<const char*, juce::uint32, std::unique_ptr<QWLookAndFeel> (*)()> themes[] = {
-    {"blue", 0xff2660a4, make<QWLookAndFeel>}, {"teal", 0xff28afb0, make<QWLookAndFeelTeal>}, {"green", 0xff77ff94, make<QWLookAndFeelGreen>},
-    {"yellow", 0xfffdca40, make<QWLookAndFeelYellow>}, {"red", 0xffee6c4d, make<QWLookAndFeelRed>}, {"pink", 0xffd14081, make<QWLookAndFeelPink>},
-    {"purple", 0xff6564db, make<QWLookAndFeelPurple>}};
-// clang-format on
-
-std::unique_ptr<juce::Drawable> svg (const char* data, int size) { return juce::Drawable::createFromImageData (data, (size_t) size); }
-
-int count (const juce::Image& image, juce::uint32 argb)
-{
-    int n = 0;
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            n += image.getPixelAt (x, y).getARGB() == argb ? 1 : 0;
-    return n;
-}
-} // namespace
+static std::unique_ptr<juce::Drawable> svg (const char* data, int size) { return juce::Drawable::createFromImageData (data, (size_t) size); }
 
 TEST (Themes, ColourTablesAndASamplePanel)
 {
     // clang-format off
+    const std::tuple<const char*, juce::uint32, std::unique_ptr<QWLookAndFeel> (*)()> themes[] = {
+        {"blue", 0xff2660a4, make<QWLookAndFeel>}, {"teal", 0xff28afb0, make<QWLookAndFeelTeal>}, {"green", 0xff77ff94, make<QWLookAndFeelGreen>},
+        {"yellow", 0xfffdca40, make<QWLookAndFeelYellow>}, {"red", 0xffee6c4d, make<QWLookAndFeelRed>}, {"pink", 0xffd14081, make<QWLookAndFeelPink>},
+        {"purple", 0xff6564db, make<QWLookAndFeelPurple>}};
     // 0 stands for the theme's accent.
     const std::map<int, juce::uint32> table{
         {juce::Slider::rotarySliderFillColourId, 0}, {juce::Slider::textBoxTextColourId, 0}, {juce::TextButton::textColourOnId, 0}, {juce::ResizableWindow::backgroundColourId, 0xff191919},
@@ -53,8 +39,10 @@ TEST (Themes, ColourTablesAndASamplePanel)
         {juce::PopupMenu::backgroundColourId, 0xff111111}, {juce::PopupMenu::highlightedBackgroundColourId, 0xff232323}, {juce::TextButton::buttonColourId, 0xff2d2d2d},
         {juce::TextButton::buttonOnColourId, 0xff000000}, {juce::TextButton::textColourOffId, 0xffffffff}};
     // clang-format on
-    ASSERT_EQ (table.size(), 18u);
     const juce::LookAndFeel_V4 dark;
+    std::set<juce::uint32> inks{0xffffffff};
+    for (const auto& theme : themes)
+        inks.insert (std::get<1> (theme));
     const auto entry = [] (const juce::LookAndFeel& lf, int id)
     { return std::make_pair (lf.isColourSpecified (id), lf.findColour (id).getARGB()); };
 
@@ -62,39 +50,30 @@ TEST (Themes, ColourTablesAndASamplePanel)
     GenericPanelView panel ("LOW BAND");
     KnobControl time (false), shift (true);
     TextSliderControl window;
-    KnobNameLabel timeName ("TIME"), shiftName ("SHIFT"), windowName ("WINDOW");
+    KnobNameLabel timeName ("TIME");
     IconButtonControl sync (svg (sync_icon_svg, sync_icon_svgSize), svg (sync_icon_svg, sync_icon_svgSize));
     IconButtonControl mute (svg (mute_off_icon_svg, mute_off_icon_svgSize), svg (mute_icon_svg, mute_icon_svgSize));
     IconButtonControl menu (svg (menu_icon_svg, menu_icon_svgSize), svg (menu_icon_svg, menu_icon_svgSize));
     plb::ParameterLinkDecoration link;
     // clang-format off
-    const std::pair<juce::Component*, juce::Rectangle<int>> parts[] = {
-        {&time, {20, 50, 50, 50}}, {&timeName, {15, 100, 60, 16}}, {&shift, {100, 130, 50, 50}}, {&shiftName, {95, 180, 60, 16}}, {&window, {200, 147, 40, 16}},
-        {&windowName, {190, 180, 60, 16}}, {&sync, {20, 220, 40, 30}}, {&mute, {70, 220, 40, 30}}, {&menu, {120, 220, 40, 30}}, {&link, {138, 130, 77, 50}}};
+    const std::pair<juce::Component*, juce::Rectangle<int>> parts[] = {{&link, {138, 130, 77, 50}}, {&time, {20, 50, 50, 50}}, {&timeName, {15, 100, 60, 16}},
+        {&shift, {100, 130, 50, 50}}, {&window, {200, 147, 40, 16}}, {&sync, {20, 220, 40, 30}}, {&mute, {70, 220, 40, 30}}, {&menu, {120, 220, 40, 30}}};
     // clang-format on
     for (auto [part, bounds] : parts)
     {
         panel.addAndMakeVisible (part);
         part->setBounds (bounds);
     }
-    link.toBack();
-    time.setValue (7.0);
     shift.setRange (-12.0, 12.0);
     shift.setValue (-5.0);
     window.setRange (10.0, 200.0, 1.0);
-    window.setValue (64.0);
     sync.setToggleState (true, juce::dontSendNotification);
     menu.setState (juce::Button::buttonDown);
     panel.setBounds (0, 0, 265, 280);
-
-    auto* header = dynamic_cast<PanelHeaderComponent*> (panel.getChildComponent (1));
+    auto* header = dynamic_cast<PanelHeaderComponent*> (panel.getChildComponent (0));
     ASSERT_NE (header, nullptr);
     EXPECT_EQ (header->getBounds(), juce::Rectangle<int> (0, 0, 265, 30));
-    auto* title = dynamic_cast<juce::Label*> (header->getChildComponent (0));
-    ASSERT_NE (title, nullptr);
-    EXPECT_EQ (title->getBounds(), juce::Rectangle<int> (2, 2, 261, 25));
-    EXPECT_EQ (title->getFont().getHeight(), 14.0f);
-    juce::Image blueHeader;
+    EXPECT_EQ (header->getChildComponent (0)->getBounds(), juce::Rectangle<int> (2, 2, 261, 25)); // the title
 
     // Every theme in turn, and back to the first.
     for (int i = 0; i <= 7; ++i)
@@ -106,76 +85,25 @@ TEST (Themes, ColourTablesAndASamplePanel)
             EXPECT_EQ (entry (*lf, id), std::make_pair (true, argb == 0 ? accent : argb)) << juce::String::toHexString (id);
         // Every other framework id keeps the dark scheme, so the themes differ only in the accent.
         for (int id = 0x1000000; id < 0x1100000; ++id)
-            if (table.count (id) == 0)
-            {
-                ASSERT_EQ (entry (*lf, id), entry (dark, id)) << juce::String::toHexString (id);
-            }
+            if (table.count (id) == 0 && entry (*lf, id) != entry (dark, id))
+                FAIL() << "0x" << juce::String::toHexString (id) << " differs from the dark scheme";
 
         panel.setLookAndFeel (lf.get());
         testutil::saveArtifact (testutil::render (panel, 2), juce::String ("panel_") + key + ".png");
+        // The header's band, its rule from x = 0 to 175 on row 29, and the window below.
         const auto img = testutil::render (panel);
-        // The band, the rule from x = 0 to 175 on row 29 and the window; the header with its
-        // white title is the same in every theme.
-        for (auto [x, y, argb] : {std::tuple (200, 1, 0xff141414u), {264, 28, 0xff141414u}, {0, 29, 0xff6f6f6fu}, {175, 29, 0xff6f6f6fu}, {176, 29, 0xff141414u}, {100, 30, 0xff191919u}, {250, 40, 0xff191919u}})
-            EXPECT_TRUE (pixelIs (img, x, y, argb));
-        EXPECT_EQ (title->findColour (juce::Label::textColourId).getARGB(), 0xffffffff);
-        blueHeader = blueHeader.isValid() ? blueHeader : img.getClippedImage ({265, 30}).createCopy();
-        for (int y = 0; y < 30; ++y)
-            for (int x = 0; x < 265; ++x)
-                ASSERT_TRUE (pixelIs (img, x, y, blueHeader.getPixelAt (x, y).getARGB()));
+        for (auto [x, y, argb] : {std::tuple (200, 1, 0xff141414u), {0, 29, 0xff6f6f6fu}, {175, 29, 0xff6f6f6fu}, {176, 29, 0xff141414u}, {100, 30, 0xff191919u}})
+            EXPECT_TRUE (testutil::pixelIs (img, x, y, argb));
 
         // Active icons are recoloured from the previous accent to this one; the normal icon stays white.
         for (auto [button, ink] : {std::pair (&sync, accent), {&menu, accent}, {&mute, 0xffffffffu}})
         {
             const auto icon = testutil::render (*button, 2);
-            int strays = ink == 0xffffffff ? 0 : count (icon, 0xffffffff);
-            for (const auto& other : themes)
-                strays += std::get<1> (other) == ink ? 0 : count (icon, std::get<1> (other));
             EXPECT_GT (count (icon, ink), 50);
-            EXPECT_EQ (strays, 0);
+            EXPECT_EQ (count (icon, [&inks, ink = ink] (juce::Colour c)
+                              { return c.getARGB() != ink && inks.count (c.getARGB()) > 0; }),
+                       0);
         }
         panel.setLookAndFeel (nullptr);
     }
-}
-
-TEST (Panels, RuleLengthAndUntitledPanel)
-{
-    QWLookAndFeel lf;
-    // Twice the truncated third of the width; a header 1 px high is all rule row.
-    for (auto [width, height, length] : {std::tuple (265, 30, 176), {266, 30, 176}, {2, 30, 0}, {9, 1, 6}})
-    {
-        PanelHeaderComponent header ("X");
-        header.setLookAndFeel (&lf);
-        header.setBounds (0, 0, width, height);
-        const auto img = testutil::render (header);
-        header.setLookAndFeel (nullptr);
-        EXPECT_EQ (count (img.getClippedImage ({0, height - 1, width, 1}), 0xff6f6f6f), length) << width;
-    }
-
-    GenericPanelView untitled;
-    untitled.setBounds (0, 0, 100, 50);
-    EXPECT_EQ (untitled.getNumChildComponents(), 0);
-}
-
-TEST (Controls, CaptionIsCentredAndAMissingIconIsHarmless)
-{
-    KnobNameLabel caption ("TIME");
-    caption.setBounds (0, 0, 60, 16);
-    EXPECT_EQ (caption.getFont().getHeight(), 12.0f);
-    const auto img = testutil::render (caption);
-    int left = 60, right = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 60; ++x)
-            if (img.getPixelAt (x, y).getAlpha() > 64)
-                left = std::min (left, x), right = std::max (right, x);
-    EXPECT_LE (std::abs (left - (59 - right)), 2) << left << ", " << right;
-
-    // Without an active icon the pressed and toggled states show the normal one, whatever the theme.
-    QWLookAndFeelRed red;
-    IconButtonControl noActive (svg (menu_icon_svg, menu_icon_svgSize), nullptr);
-    noActive.setLookAndFeel (&red);
-    noActive.setBounds (0, 0, 96, 96);
-    noActive.setToggleState (true, juce::dontSendNotification);
-    EXPECT_GT (count (testutil::render (noActive), 0xffffffff), 100);
-    noActive.setLookAndFeel (nullptr);
 }
