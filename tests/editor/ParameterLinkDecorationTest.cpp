@@ -16,19 +16,19 @@ TEST (ParameterLinkDecoration, RingsAndBarInTheWindowColourBrightened)
     // clang-format on
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (juce::String (c.width) + " x 50 in 0x" + juce::String::toHexString (c.window));
         qnmr::gui::QWLookAndFeel lf;
         lf.setColour (juce::ResizableWindow::backgroundColourId, juce::Colour (c.window));
         plb::ParameterLinkDecoration decoration;
+        decoration.setLookAndFeel (&lf);
         decoration.setBounds (0, 0, c.width, 50);
-        const auto img = testutil::render (decoration, 4, &lf);
+        const auto img = testutil::render (decoration, 4);
 
         // At 4x a ring is a 2 px line on a circle of radius 2: 4 .. 12 px from its centre.
         for (int ringX : {c.left, c.right})
         {
             const int cx = 4 * (ringX + 2), cy = 4 * 25;
             for (auto [dx, dy] : {std::pair (0, -11), {0, -5}, {0, 4}, {0, 10}, {-5, 0}, {4, 0}})
-                EXPECT_TRUE (pixelIs (img, cx + dx, cy + dy, c.mark));
+                EXPECT_TRUE (pixelIs (img, cx + dx, cy + dy, c.mark)) << c.width << " px wide, window 0x" << juce::String::toHexString (c.window);
             for (auto [dx, dy] : {std::pair (0, 0), {0, -14}, {0, 13}})
                 EXPECT_TRUE (pixelIs (img, cx + dx, cy + dy, 0));
         }

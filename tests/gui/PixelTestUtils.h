@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 namespace testutil
 {
@@ -21,31 +22,20 @@ inline juce::Image render (int width, int height, int scale, const std::function
     return image;
 }
 
-// With a look-and-feel given, the component wears it only while it is painted.
-inline juce::Image render (juce::Component& c, int scale = 1, juce::LookAndFeel* lookAndFeel = nullptr)
+inline juce::Image render (juce::Component& c, int scale = 1)
 {
-    if (lookAndFeel != nullptr)
-        c.setLookAndFeel (lookAndFeel);
-    auto image = render (c.getWidth(), c.getHeight(), scale, [&c] (juce::Graphics& g)
-                         { c.paintEntireComponent (g, false); });
-    if (lookAndFeel != nullptr)
-        c.setLookAndFeel (nullptr);
-    return image;
+    return render (c.getWidth(), c.getHeight(), scale, [&c] (juce::Graphics& g)
+                   { c.paintEntireComponent (g, false); });
 }
 
-inline int count (const juce::Image& image, const std::function<bool (juce::Colour)>& match)
+// How many pixels there are of each ARGB value.
+inline std::map<juce::uint32, int> colourCounts (const juce::Image& image)
 {
-    int n = 0;
+    std::map<juce::uint32, int> counts;
     for (int y = 0; y < image.getHeight(); ++y)
         for (int x = 0; x < image.getWidth(); ++x)
-            n += match (image.getPixelAt (x, y)) ? 1 : 0;
-    return n;
-}
-
-inline int count (const juce::Image& image, juce::uint32 argb)
-{
-    return count (image, [argb] (juce::Colour c)
-                  { return c.getARGB() == argb; });
+            ++counts[image.getPixelAt (x, y).getARGB()];
+    return counts;
 }
 
 // Each ARGB channel within the tolerance (blends round differently); 0 is exact.
