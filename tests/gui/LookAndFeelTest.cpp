@@ -36,20 +36,22 @@ TEST (LookAndFeel, RotaryKnobLayers)
             const auto r = [arc, ring = ring] (int i)
             { return ring[i] == 'A' ? arc : track; };
             // clang-format off
-            // radius from the centre, degrees clockwise from 12 o'clock, offset across that ray, colour
-            const std::tuple<float, float, float, juce::uint32> probes[] = {
-                {22.0f, 225.0f, 0.0f, r (0)}, {22.0f, 315.0f, 0.0f, r (1)}, {22.0f, 45.0f, 0.0f, r (2)}, {22.0f, 135.0f, 0.0f, r (3)},
+            // radius from the centre, degrees clockwise from 12 o'clock, offset across that ray, colour, tolerance
+            const std::tuple<float, float, float, juce::uint32, int> probes[] = {
+                {22.0f, 225.0f, 0.0f, r (0), 1}, {22.0f, 315.0f, 0.0f, r (1), 1}, {22.0f, 45.0f, 0.0f, r (2), 1}, {22.0f, 135.0f, 0.0f, r (3), 1},
                 // The pointer runs from 6.9 to 14.72 px out and is 1.84 px wide.
-                {7.2f, p, 0.0f, pointer}, {14.4f, p, 0.0f, pointer}, {6.4f, p, 0.0f, body}, {15.2f, p, 0.0f, body}, {10.0f, p, 1.3f, body},
-                // Mask between the ring and the inner disc, whose shadow shows under its body; nothing in the track's gap.
-                {19.8f, 90.0f, 0.0f, mask}, {12.0f, 90.0f, 0.0f, body}, {18.0f, 180.0f, 0.0f, black}, {22.0f, 180.0f, 0.0f, 0}, {24.0f, 0.0f, 0.0f, 0}};
+                {7.2f, p, 0.0f, pointer, 1}, {14.4f, p, 0.0f, pointer, 1}, {6.4f, p, 0.0f, body, 0}, {15.2f, p, 0.0f, body, 0}, {10.0f, p, 1.3f, body, 0},
+                // Mask between the ring (21) and the inner disc (18.4); the shadow, the disc 1 px lower, shows under the body (17.4).
+                {19.8f, 90.0f, 0.0f, mask, 0}, {12.0f, 90.0f, 0.0f, body, 0}, {18.0f, 180.0f, 0.0f, black, 0}, {17.0f, 0.0f, 0.0f, body, 0}, {17.9f, 0.0f, 0.0f, mask, 0},
+                // Nothing in the track's gap at the bottom, nor outside the knob square (2, 2, 46, 46).
+                {22.0f, 180.0f, 0.0f, 0, 0}, {24.0f, 0.0f, 0.0f, 0, 0}};
             // clang-format on
-            for (const auto& [radius, degrees, across, colour] : probes)
+            for (const auto& [radius, degrees, across, colour, tolerance] : probes)
             {
                 const float a = juce::degreesToRadians (degrees);
                 const auto x = (int) std::floor (100.0f + 4.0f * (radius * std::sin (a) + across * std::cos (a)));
                 const auto y = (int) std::floor (100.0f - 4.0f * (radius * std::cos (a) - across * std::sin (a)));
-                EXPECT_TRUE (pixelIs (image, x, y, colour, 1)) << radius << " px at " << degrees << " degrees";
+                EXPECT_TRUE (pixelIs (image, x, y, colour, tolerance)) << radius << " px at " << degrees << " degrees";
             }
         }
 }
