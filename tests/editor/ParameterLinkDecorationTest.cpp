@@ -23,15 +23,10 @@ TEST (ParameterLinkDecoration, RingsAndBarInTheWindowColourBrightened)
         decoration.setBounds (0, 0, c.width, 50);
         const auto img = testutil::render (decoration, 4);
 
-        // At 4x a ring is a 2 px line on a circle of radius 2: 4 .. 12 px from its centre.
+        // At 4x a ring is a 2 px line on a circle of radius 2: 4 .. 12 px from its centre, (4 (ringX + 2), 100).
         for (int ringX : {c.left, c.right})
-        {
-            const int cx = 4 * (ringX + 2), cy = 4 * 25;
-            for (auto [dx, dy] : {std::pair (0, -11), {0, -5}, {0, 4}, {0, 10}, {-5, 0}, {4, 0}})
-                EXPECT_TRUE (pixelIs (img, cx + dx, cy + dy, c.mark)) << c.width << " px wide, window 0x" << juce::String::toHexString (c.window);
-            for (auto [dx, dy] : {std::pair (0, 0), {0, -14}, {0, 13}})
-                EXPECT_TRUE (pixelIs (img, cx + dx, cy + dy, 0));
-        }
+            for (auto [dx, dy, onRing] : {std::tuple (0, -11, true), {0, -5, true}, {0, 4, true}, {0, 10, true}, {-5, 0, true}, {4, 0, true}, {0, 0, false}, {0, -14, false}, {0, 13, false}})
+                EXPECT_TRUE (pixelIs (img, 4 * (ringX + 2) + dx, 4 * 25 + dy, onRing ? c.mark : 0)) << c.width << " px wide, window 0x" << juce::String::toHexString (c.window);
         // Away from the rings the bar covers exactly its two rows.
         for (int x = 4 * (c.barX + 3); x < 4 * (c.barX + c.barWidth - 3); ++x)
             ASSERT_TRUE (pixelIs (img, x, 96, c.mark) && pixelIs (img, x, 103, c.mark) && pixelIs (img, x, 95, 0) && pixelIs (img, x, 104, 0));
