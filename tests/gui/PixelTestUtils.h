@@ -49,13 +49,4 @@ inline ::testing::AssertionResult pixelIs (const juce::Image& image, int x, int 
     return ::testing::AssertionSuccess();
 }
 
-// Writes an image for people to look at, into the build's test-artifacts folder.
-inline void saveArtifact (const juce::Image& image, const juce::String& name)
-{
-    const auto file = juce::File (CORVANTIDE_TEST_ARTIFACTS).getChildFile (name);
-    file.getParentDirectory().createDirectory();
-    file.deleteFile();
-    juce::FileOutputStream out (file);
-    ASSERT_TRUE (out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out)) << file.getFullPathName();
-}
 } // namespace testutil

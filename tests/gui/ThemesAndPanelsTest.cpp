@@ -57,14 +57,16 @@ TEST (Themes, ColourTablesAndASamplePanel)
         panel.addAndMakeVisible (part);
         part->setBounds (bounds);
     }
-    shift.setRange (-12.0, 12.0);
-    shift.setValue (-5.0);
+    shift.setValue (2.5); // a quarter of the default range, left of the middle
     sync.setToggleState (true, juce::dontSendNotification);
     mute.setState (juce::Button::buttonDown);
     panel.setBounds (0, 0, 265, 280);
     auto* header = dynamic_cast<PanelHeaderComponent*> (panel.getChildComponent (0));
     ASSERT_NE (header, nullptr);
     EXPECT_EQ (header->getChildComponent (0)->getBounds(), juce::Rectangle<int> (2, 2, 261, 25)); // the title
+
+    const juce::File artifacts (CORVANTIDE_TEST_ARTIFACTS);
+    ASSERT_TRUE (artifacts.createDirectory());
 
     // Every theme in turn, and back to the first.
     for (int i = 0; i <= 7; ++i)
@@ -80,7 +82,9 @@ TEST (Themes, ColourTablesAndASamplePanel)
                 FAIL() << "0x" << juce::String::toHexString (id) << " differs from the dark scheme";
 
         panel.setLookAndFeel (lf.get());
-        testutil::saveArtifact (testutil::render (panel, 2), juce::String ("panel_") + key + ".png");
+        juce::MemoryOutputStream png; // for people to look at
+        ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (testutil::render (panel, 2), png)
+                     && artifacts.getChildFile (juce::String ("panel_") + key + ".png").replaceWithData (png.getData(), png.getDataSize()));
         // The header's band, its rule from x = 0 to 175 on its last row, 29, and the window below.
         const auto img = testutil::render (panel);
         for (auto [x, y, argb] : {std::tuple (200, 1, 0xff141414u), {0, 29, 0xff6f6f6fu}, {175, 29, 0xff6f6f6fu}, {176, 29, 0xff141414u}, {100, 30, 0xff191919u}})
