@@ -8,16 +8,21 @@
 #include "gui/QWLookAndFeel.h"
 #include "gui/TextSliderControl.h"
 
+#include <map>
+
 using namespace qnmr::gui;
 using namespace BinaryData;
 
+namespace
+{
 template <typename LookAndFeel>
 std::unique_ptr<QWLookAndFeel> make()
 {
     return std::make_unique<LookAndFeel>();
 }
 
-static std::unique_ptr<juce::Drawable> svg (const char* data, int size) { return juce::Drawable::createFromImageData (data, (size_t) size); }
+std::unique_ptr<juce::Drawable> svg (const char* data, int size) { return juce::Drawable::createFromImageData (data, (size_t) size); }
+} // namespace
 
 TEST (Themes, ColourTablesAndASamplePanel)
 {
