@@ -2,9 +2,11 @@
 
 #include "EngineHarness.h"
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <tuple>
@@ -13,30 +15,79 @@ namespace
 {
 const Settings active = { { "lowtimesync", 0.0f }, { "hightimesync", 0.0f }, { "lowtime", 20.0f }, { "hightime", 35.0f }, { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "pitchstage", 1.0f }, { "diffusion", 50.0f }, { "driftdepth", 50.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f } };
 
-// One band alone, straight through its delay: no shifter, diffusion, damping
-// or feedback; a free time of 1 ms; the other band muted.
-Settings isolated (bool low, const Settings& extra = {})
+// The low band alone, straight through its delay: no shifter, diffusion, damping
+// or feedback; a free time of 1 ms; the high band muted. Or the high band alone.
+TestEngine isolated (const Settings& extra, bool low = true)
 {
     const std::string band = low ? "low" : "high";
-    return Settings { { "pitchstage", 0.0f }, { "drywet", 100.0f }, { std::string (low ? "high" : "low") + "mute", 1.0f }, { "cutoff", low ? 11000.0f : 60.0f }, { band + "damp", 11000.0f }, { band + "feed", 0.0f }, { band + "timesync", 0.0f }, { band + "time", 1.0f } }
-           + extra;
+    return TestEngine (48000, Settings { { "pitchstage", 0.0f }, { "drywet", 100.0f }, { std::string (low ? "high" : "low") + "mute", 1.0f }, { "cutoff", low ? 11000.0f : 60.0f }, { band + "damp", 11000.0f }, { band + "feed", 0.0f }, { band + "timesync", 0.0f }, { band + "time", 1.0f } } + extra);
 }
 
-long onsetAfter (const Stereo& out, long from, float threshold = 0.02f)
-{
-    const auto it = std::find_if (out[0].begin() + from, out[0].end(), [=] (float x) { return std::fabs (x) > threshold; });
-    return it == out[0].end() ? -1 : it - out[0].begin();
-}
-
-// Settles the smoothers on silence, then returns the answer to one impulse.
-Stereo impulseResponse (TestEngine& e, size_t length, size_t settle)
+// Settles the smoothers on silence, then returns where the left answer to one
+// impulse first passes the threshold.
+long echoOnset (TestEngine& e, size_t length, size_t settle, float threshold = 0.02f)
 {
     e.run (silence (settle));
     auto impulse = silence (length);
     impulse[0][0] = impulse[1][0] = 0.5f;
-    return e.run (impulse);
+    const auto out = e.run (impulse)[0];
+    const auto it = std::find_if (out.begin() + 1, out.end(), [=] (float x) { return std::fabs (x) > threshold; });
+    return it == out.end() ? -1 : it - out.begin();
 }
 } // namespace
+
+// A stored render of a fixed setting, so that an accidental change of the
+// sound fails the build. After an intended change, regenerate it with
+//
+//     CORVANTIDE_REGENERATE_GOLDEN=1 build/test/tests/corvantide_engine_tests --gtest_filter='EngineGolden*'
+//
+// and commit tests/engine/golden/render-48k.txt.
+TEST (EngineGolden, FixedSettingRendersAsStored)
+{
+    // Three segments that between them run every stage: PRE shifting into the
+    // repitching delay with diffusion and drift; POST shifting after the
+    // crossfading delay; then no shifter, with panning, band gains and a mute.
+    const Settings segments[] = {
+        { { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "diffusion", 50.0f }, { "driftdepth", 50.0f }, { "driftrate", 3.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f },
+          { "lowtimesync", 0.0f }, { "lowtime", 5.0f }, { "highsyncedtime", 17.0f }, { "lowpitchwindow", 256.0f }, { "highpitchwindow", 480.0f }, { "res", 80.0f }, { "drywet", 70.0f } },
+        { { "pitchstage", 2.0f }, { "delaymode", 1.0f }, { "lowtime", 9.0f } },
+        { { "pitchstage", 0.0f }, { "lowpan", -0.7f }, { "highpan", 0.4f }, { "lowamp", 6.0f }, { "highmute", 1.0f }, { "amp", -3.0f } },
+    };
+    // Noise with a click.
+    auto signal = noise (3 * 2048, 12345);
+    signal[0][10] = 0.9f;
+    TestEngine e;
+    for (size_t segment = 0; segment < 3; ++segment)
+    {
+        e.set (segments[segment]);
+        for (size_t start = segment * 2048; start < (segment + 1) * 2048; start += 256)
+        {
+            float* channels[2] = { signal[0].data() + start, signal[1].data() + start };
+            e->compute (256, channels, channels);
+        }
+    }
+
+    const std::string path = std::string (CORVANTIDE_ENGINE_GOLDEN_DIR) + "/render-48k.txt";
+    if (const char* regenerate = std::getenv ("CORVANTIDE_REGENERATE_GOLDEN"); regenerate != nullptr && std::string (regenerate) == "1")
+    {
+        std::ofstream file (path);
+        file.precision (9);
+        for (size_t i = 0; i < signal[0].size(); ++i)
+            file << signal[0][i] << ' ' << signal[1][i] << '\n';
+        ASSERT_TRUE (file.good()) << path;
+        GTEST_SKIP() << "regenerated " << path;
+    }
+    std::ifstream file (path);
+    for (size_t i = 0; i < signal[0].size(); ++i)
+    {
+        float left = 0.0f, right = 0.0f;
+        ASSERT_TRUE (file >> left >> right) << path << " ends at sample " << i;
+        // Room for another libm's last-bit differences, far below any audible change.
+        ASSERT_NEAR (signal[0][i], left, 1.0e-4f) << "sample " << i << " left";
+        ASSERT_NEAR (signal[1][i], right, 1.0e-4f) << "sample " << i << " right";
+    }
+    EXPECT_FALSE (file >> std::ws && ! file.eof()) << path << " holds more samples";
+}
 
 TEST (EngineCompute, OutputDependsOnlyOnTheInputStreamAndStaysBounded)
 {
@@ -61,17 +112,15 @@ TEST (EngineCompute, OutputDependsOnlyOnTheInputStreamAndStaysBounded)
         EXPECT_TRUE (sameSound.empty() || TestEngine (rate, sameSound).run (input) == expected);
         EXPECT_TRUE (std::all_of (expected.begin(), expected.end(), [] (auto& c) { return std::all_of (c.begin(), c.end(), [] (float x) { return std::fabs (x) < 2.0f; }); })); // NaN fails too
         EXPECT_TRUE (expected != silence (input[0].size()));
-        EXPECT_TRUE (TestEngine (rate, setting).run (input, { 64 }) == expected);
-        EXPECT_TRUE (TestEngine (rate, setting).run (input, { 1, 0, 255, -5, 7, 1000, 3 }) == expected);
+        EXPECT_TRUE (TestEngine (rate, setting).run (input, { 1, 0, 255, -5, 64, 1000, 3 }) == expected);
 
         auto in = input, out = silence (input[0].size());
-        float* ins[2] = { in[0].data(), in[1].data() };
-        float* outs[2] = { out[0].data(), out[1].data() };
-        TestEngine (rate, setting)->compute (6000, ins, outs);
-        EXPECT_TRUE (out == expected);
-        EXPECT_TRUE (in == input) << "separate inputs stay untouched";
+        float* buffers[4] = { in[0].data(), in[1].data(), out[0].data(), out[1].data() };
+        TestEngine (rate, setting)->compute (6000, buffers, buffers + 2);
+        EXPECT_TRUE (out == expected && in == input) << "separate buffers give the same, inputs untouched";
 
-        // init and clear restore every state, the drift's noise sequence included.
+        // init and clear restore every state, the drift's noise sequence included,
+        // and clear keeps the controls.
         e->init (rate);
         e.set (setting);
         EXPECT_TRUE (e.run (input) == expected);
@@ -89,39 +138,33 @@ TEST (EngineCompute, OutputDependsOnlyOnTheInputStreamAndStaysBounded)
     }
 }
 
-TEST (EngineCompute, EchoesLandWhereTimeAndTempoPutThemAndAnUnusableTempoDoesNotLatch)
+TEST (EngineCompute, SyncedEchoesLandWhereTheTempoPutsThemAndAnUnusableTempoDoesNotLatch)
 {
-    // Repeats come every delay time plus one sample.
-    TestEngine freeTime (48000, isolated (true, { { "lowtime", 10.0f }, { "lowfeed", 90.0f } }));
-    const auto echoes = impulseResponse (freeTime, 2000, 200000);
-    EXPECT_EQ (onsetAfter (echoes, 10), 480);
-    EXPECT_EQ (onsetAfter (echoes, 580), 961);
-
     // Tempo, synced-time index, delay in samples: "1/8" is half a beat; a fraction
     // takes the entry below ("1/4"); above the table is "1/64", below it "1 BAR"
     // (at the 2 s ceiling); a fast tempo is used as it is. A tempo that is not a
     // number of at least 1 counts as 1 bpm, which puts "1/8" beyond the ceiling.
-    const std::vector<std::tuple<float, float, long>> synced = {
+    const std::tuple<float, float, long> rows[] = {
         { 120.0f, 8.0f, 12000 }, { 120.0f, 5.7f, 24000 }, { 120.0f, 20.0f, 1500 }, { 120.0f, -1.0f, 96000 }, { 1500.0f, 8.0f, 960 },
         { 0.0f, 8.0f, 96000 }, { -120.0f, 8.0f, 96000 }, { std::numeric_limits<float>::quiet_NaN(), 8.0f, 96000 }, { 0.5f, 8.0f, 96000 },
     };
-    for (const auto& [bpm, index, samples] : synced)
+    for (const auto& [bpm, index, samples] : rows)
     {
-        TestEngine e (48000, isolated (true, { { "bpm", bpm }, { "lowtimesync", 1.0f }, { "lowsyncedtime", index } }));
+        auto e = isolated ({ { "bpm", bpm }, { "lowtimesync", 1.0f }, { "lowsyncedtime", index } });
         // The smoother settles within a few float steps of its target: about one sample in 10,000.
-        EXPECT_NEAR (onsetAfter (impulseResponse (e, static_cast<size_t> (samples) + 1000, 200000), 10), samples, samples / 10000 + 1) << bpm << " bpm, index " << index;
+        EXPECT_NEAR (echoOnset (e, static_cast<size_t> (samples) + 1000, 200000), samples, samples / 10000 + 1) << bpm << " bpm, index " << index;
         e.set ({ { "bpm", 120.0f }, { "lowsyncedtime", 8.0f } });
-        EXPECT_NEAR (onsetAfter (impulseResponse (e, 12100, 48000), 10), 12000, 2) << "after " << bpm << " bpm";
+        EXPECT_NEAR (echoOnset (e, 12100, 48000), 12000, 2) << "after " << bpm << " bpm";
     }
 }
 
-TEST (EngineCompute, ATonePassesToItsSideOfTheCutoffAndTwelveSemitonesMoveItAnOctave)
+TEST (EngineCompute, BandsSplitAtTheCutoffShiftsMoveOctavesAndDriftStaysWithinItsRange)
 {
     auto tone = silence (48000);
     for (size_t i = 0; i < tone[0].size(); ++i)
         tone[0][i] = tone[1][i] = 0.1f * std::sin (0.05759587f * static_cast<float> (i)); // 440 Hz
     auto energy = [&] (float cutoff, bool low) {
-        const auto out = TestEngine (48000, isolated (low, { { "cutoff", cutoff } })).run (tone)[0];
+        const auto out = isolated ({ { "cutoff", cutoff } }, low).run (tone)[0];
         return std::inner_product (out.begin() + 24000, out.end(), out.begin() + 24000, 0.0); // after the onset
     };
     EXPECT_GT (energy (60.0f, false), 900.0 * energy (60.0f, true));
@@ -130,12 +173,21 @@ TEST (EngineCompute, ATonePassesToItsSideOfTheCutoffAndTwelveSemitonesMoveItAnOc
     for (float stage : { 1.0f, 2.0f })
         for (float semitones : { 12.0f, -12.0f })
         {
-            const auto out = TestEngine (48000, isolated (true, { { "pitchstage", stage }, { "lowpitch", semitones } })).run (tone)[0];
-            int crossings = 0; // in the last half second: one per hertz
-            for (size_t i = 24001; i < out.size(); ++i)
-                crossings += (out[i - 1] < 0.0f) != (out[i] < 0.0f) ? 1 : 0;
+            const auto out = isolated ({ { "pitchstage", stage }, { "lowpitch", semitones } }).run (tone)[0];
+            // Zero crossings in the last half second: one per hertz.
+            const int crossings = std::inner_product (out.begin() + 24000, out.end() - 1, out.begin() + 24001, 0, std::plus<>(), [] (float a, float b) { return (a < 0.0f) != (b < 0.0f) ? 1 : 0; });
             EXPECT_NEAR (crossings, semitones > 0 ? 880 : 220, semitones > 0 ? 53 : 13) << "stage " << stage << ", " << semitones << " semitones";
         }
+
+    // One unit of drift is a semitone, and 10 ms of delay time at full depth.
+    auto e = isolated ({ { "driftdepth", 100.0f }, { "driftrate", 5.0f }, { "lowtime", 100.0f } });
+    float largest = 0.0f;
+    for (int block = 0; block < 4000; ++block)
+        e.run (silence (240)), largest = std::max (largest, std::fabs (Access::drift (*e)));
+    EXPECT_LE (largest, 1.0f);
+    EXPECT_GT (largest, 0.5f);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_NEAR (echoOnset (e, 9600, 0, 0.01f), 4800, 481) << i;
 }
 
 TEST (EngineCompute, SmoothFadesLast1024SamplesAndAMovingTimeStartsOneEvery1025)
@@ -172,18 +224,4 @@ TEST (EngineCompute, ZeroDryWetGivesTheDcBlockedSaturationOfTheInputAlone)
         satPrev = y;
         ASSERT_EQ (out[0][i], dcOut) << i;
     }
-}
-
-TEST (EngineCompute, DriftStaysWithinOneSemitoneAndTenMilliseconds)
-{
-    // One unit of drift is a semitone, and 10 ms of delay time at full depth.
-    TestEngine e (48000, isolated (true, { { "driftdepth", 100.0f }, { "driftrate", 5.0f }, { "lowtime", 100.0f } }));
-    float largest = 0.0f;
-    for (int block = 0; block < 4000; ++block)
-        e.run (silence (240)), largest = std::max (largest, std::fabs (Access::drift (*e)));
-    EXPECT_LE (largest, 1.0f);
-    EXPECT_GT (largest, 0.5f);
-
-    for (int i = 0; i < 40; ++i)
-        EXPECT_NEAR (onsetAfter (impulseResponse (e, 9600, 0), 1, 0.01f), 4800, 481) << i;
 }

@@ -2,14 +2,33 @@
 
 #include "EngineHarness.h"
 
-#include <functional>
 #include <map>
-#include <tuple>
+
+namespace
+{
+// Records, in call order, the boxes, sliders, declares and metadata the engine describes.
+struct RecordingUI : MapUI, Meta
+{
+    struct Call
+    {
+        float* zone;
+        std::string name, value; // slider: label; declare and metadata: key, value
+    };
+    std::vector<std::string> boxes; // "" closes a box
+    std::vector<Call> sliders, declares, metadata;
+
+    void openVerticalBox (const char* label) override { boxes.push_back (label), MapUI::openVerticalBox (label); }
+    void closeBox() override { boxes.push_back (""), MapUI::closeBox(); }
+    void declare (float* zone, const char* key, const char* value) override { declares.push_back ({ zone, key, value }); }
+    void declare (const char* key, const char* value) override { metadata.push_back ({ nullptr, key, value }); }
+    void addHorizontalSlider (const char* label, float* zone, float init, float min, float max, float step) override { sliders.push_back ({ zone, label, {} }), MapUI::addHorizontalSlider (label, zone, init, min, max, step); }
+};
+} // namespace
 
 TEST (EngineFrame, ConstantsAndAllpassLengthsFollowTheClampedRateInFloat)
 {
     // Computed in float: the double-precision product gives one sample less in several places.
-    const std::vector<std::pair<int, std::vector<int>>> rows = {
+    const std::pair<int, std::vector<int>> rows[] = {
         { 0, { 0, 0, 0, 0, 0, 0, 0, 0 } },
         { -44100, { 0, 0, 0, 0, 0, 0, 0, 0 } },
         { 44100, { 440, 748, 1057, 1366, 1674, 1983, 2292, 2600 } },
@@ -31,37 +50,21 @@ TEST (EngineFrame, ConstantsAndAllpassLengthsFollowTheClampedRateInFloat)
     }
 }
 
-TEST (EngineFrame, CloneIsAllZerosAndEachLifeCycleStepWritesOnlyItsOwnFields)
+TEST (EngineFrame, CloneIsAllZerosAndAResetOfTheControlsKeepsTheState)
 {
-    TestEngine e;
+    TestEngine e (48000, { { "drywet", 7.0f } });
     std::unique_ptr<dsp> clone (e->clone());
-    ASSERT_TRUE (dynamic_cast<PlimbradeDSP*> (clone.get()));
     const auto* bytes = reinterpret_cast<const unsigned char*> (clone.get());
     EXPECT_TRUE (std::all_of (bytes + sizeof (dsp), bytes + sizeof (PlimbradeDSP), [] (unsigned char b) { return b == 0; })) << "every field after the virtual table pointer is 0";
 
-    // Each step, on zones moved off their initial values and a marked state,
-    // writes only its own fields: the zones, the rate and its constants, the state and rings.
-    RecordingUI ui;
-    e->buildUserInterface (&ui);
-    float& ring = Access::rings (*e)[PlimbradeDSP::ringFloats - 1];
-    const std::vector<std::tuple<std::function<void()>, float, int, float>> steps = {
-        { [&] { e->instanceClear(); }, 3.0f, 48000, 0.0f },
-        { [&] { e->instanceConstants (96000); }, 3.0f, 96000, 2.0f },
-        { [&] { e->instanceResetUserInterface(); }, 0.0f, 96000, 2.0f },
-        { [&] { e->init (48000); }, 0.0f, 48000, 0.0f },
-    };
-    for (const auto& [step, zoneOffset, rate, state] : steps)
-    {
-        for (auto& s : ui.sliders)
-            *s.zone = s.init + 3.0f;
-        ring = 1.0f;
-        Access::writeIndex (*e) = 1;
-        step();
-        EXPECT_TRUE (std::all_of (ui.sliders.begin(), ui.sliders.end(), [&, offset = zoneOffset] (auto& s) { return *s.zone == s.init + offset; })) << rate;
-        EXPECT_EQ (e->getSampleRate(), rate);
-        EXPECT_EQ (Access::constants (*e), Access::constants (*TestEngine (rate)));
-        EXPECT_EQ (ring + static_cast<float> (Access::writeIndex (*e)), state);
-    }
+    // The render checks show that init and clear restore every state and that
+    // clear keeps the controls; the other two steps keep the state.
+    Access::writeIndex (*e) = 1;
+    e->instanceResetUserInterface();
+    e->instanceConstants (96000);
+    EXPECT_EQ (*e.ui.getLabelMap().at ("drywet"), 50.0f);
+    EXPECT_EQ (e->getSampleRate(), 96000);
+    EXPECT_EQ (Access::writeIndex (*e), 1);
 }
 
 TEST (EngineFrame, DescribesItsControlsAndMetadataInAscendingOrder)
@@ -71,15 +74,14 @@ TEST (EngineFrame, DescribesItsControlsAndMetadataInAscendingOrder)
     e->buildUserInterface (&ui);
     e->metadata (&ui);
     auto ascending = [] (auto begin, auto end) { return std::adjacent_find (begin, end, [] (auto& a, auto& b) { return a.name >= b.name; }) == end; };
-    EXPECT_EQ (ui.boxes, std::vector<std::string> { "Plimbrade" });
-    EXPECT_EQ (ui.closes, 1);
+    EXPECT_EQ (ui.boxes, (std::vector<std::string> { "Plimbrade", "" }));
     ASSERT_EQ (ui.sliders.size(), 30u);
-    EXPECT_EQ (ui.declares.size(), 60u);
     EXPECT_EQ (ui.metadata.size(), 66u);
     EXPECT_TRUE (ascending (ui.sliders.begin(), ui.sliders.end()));
     EXPECT_TRUE (ascending (ui.metadata.begin(), ui.metadata.end()));
 
-    // Each slider's declares come right before it, keys ascending.
+    // Each slider's declares come right before it, keys ascending; the counts
+    // per key add up to all 60.
     std::map<std::string, int> perKey;
     std::map<std::string, std::string> styles;
     auto d = ui.declares.begin();
@@ -88,12 +90,10 @@ TEST (EngineFrame, DescribesItsControlsAndMetadataInAscendingOrder)
         const auto end = std::find_if (d, ui.declares.end(), [&] (auto& c) { return c.zone != s.zone; });
         EXPECT_TRUE (d != end && ascending (d, end)) << s.name;
         for (; d != end; ++d)
-        {
-            ++perKey[d->name];
-            if (d->name == "style")
+            if (++perKey[d->name]; d->name == "style")
                 styles[s.name] = d->value;
-        }
     }
+    EXPECT_TRUE (d == ui.declares.end());
     EXPECT_EQ (perKey, (std::map<std::string, int> { { "hidden", 1 }, { "scale", 7 }, { "style", 8 }, { "uiname", 29 }, { "unit", 15 } }));
     const std::string onOff = "menu{'OFF':0;'ON':1}", synced = "menu{'1 BAR':0;'1/2D':1;'1/2':2;'1/4D':3;'1/2T':4;'1/4':5;'1/8D':6;'1/4T':7;'1/8':8;"
                                                               "'1/16D':9;'1/8T':10;'1/16':11;'1/32D':12;'1/16T':13;'1/32':14;'1/64D':15;'1/32T':16;'1/64':17}";

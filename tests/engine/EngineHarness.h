@@ -18,37 +18,17 @@ class PlimbradeDSPTestAccess
 public:
     static std::vector<float> constants (const PlimbradeDSP& e) { return { e.percentSmoothCoef, e.smoothCoef, e.smoothPole, e.piOverFs, e.twoPiOverFs, e.maxDelay, e.maxDelayIndex, e.samplesPerMs, e.samplesPerMinute, e.driftTimeFactor }; }
     static std::vector<int> allpassLengths (const PlimbradeDSP& e) { return { std::begin (e.allpassLength), std::end (e.allpassLength) }; }
-    static float* rings (PlimbradeDSP& e) { return e.rings; }
     static int& writeIndex (PlimbradeDSP& e) { return e.writeIndex; }
     static auto band (const PlimbradeDSP& e, int b) { return e.band[b]; }
     static float drift (const PlimbradeDSP& e) { return e.driftLp[4]; }
 };
 using Access = PlimbradeDSPTestAccess;
 
-// Records, in call order, the boxes, sliders, declares and metadata the engine describes.
-struct RecordingUI : MapUI, Meta
-{
-    struct Call
-    {
-        float* zone;
-        std::string name, value; // slider: label; declare and metadata: key, value
-        float init = 0.0f;
-    };
-    std::vector<std::string> boxes;
-    std::vector<Call> sliders, declares, metadata;
-    int closes = 0;
-
-    void openVerticalBox (const char* label) override { boxes.push_back (label), MapUI::openVerticalBox (label); }
-    void closeBox() override { ++closes, MapUI::closeBox(); }
-    void declare (float* zone, const char* key, const char* value) override { declares.push_back ({ zone, key, value }); }
-    void declare (const char* key, const char* value) override { metadata.push_back ({ nullptr, key, value }); }
-    void addHorizontalSlider (const char* label, float* zone, float init, float min, float max, float step) override { sliders.push_back ({ zone, label, {}, init }), MapUI::addHorizontalSlider (label, zone, init, min, max, step); }
-};
-
 // Left and right channel.
 using Stereo = std::array<std::vector<float>, 2>;
 inline Stereo silence (size_t n) { return { std::vector<float> (n), std::vector<float> (n) }; }
 
+// Reproducible white noise, about -6 dBFS at its peaks, interleaved from one generator.
 inline Stereo noise (size_t n, std::uint32_t seed = 1)
 {
     auto s = silence (n);
