@@ -11,13 +11,12 @@
 #include <faust/gui/MapUI.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #if defined(__SSE__)
@@ -33,112 +32,83 @@
 namespace
 {
 constexpr int sampleRate = 48000;
-constexpr int blockSize = 256;
+using Stereo = std::array<std::vector<float>, 2>;
 
 // A fresh engine at 48 kHz with its controls at the defaults, or at the "active" setting.
 std::unique_ptr<PlimbradeDSP> makeEngine (const std::string& setting)
 {
-    const std::pair<const char*, float> active[] = { { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "pitchstage", 1.0f }, { "diffusion", 50.0f },
-                                                     { "driftdepth", 50.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f } };
     auto engine = std::make_unique<PlimbradeDSP>();
     engine->init (sampleRate);
     MapUI zones;
     engine->buildUserInterface (&zones);
     if (setting == "active")
-        for (const auto& [id, value] : active)
+        for (const auto& [id, value] : { std::pair { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "pitchstage", 1.0f }, { "diffusion", 50.0f }, { "driftdepth", 50.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f } })
             zones.setParamValue (id, value);
     return engine;
 }
 
-std::vector<float> noise (size_t n, std::uint32_t seed)
+Stereo noise (size_t seconds, std::uint32_t seed)
 {
-    std::vector<float> v (n);
-    for (auto& x : v)
+    Stereo s { std::vector<float> (seconds * sampleRate), std::vector<float> (seconds * sampleRate) };
+    for (size_t i = 0; i < 2 * s[0].size(); ++i)
+        s[i % 2][i / 2] = static_cast<float> (static_cast<std::int32_t> (seed = seed * 1664525u + 1013904223u)) * 2.0e-10f;
+    return s;
+}
+
+// In place, in blocks of 256 as a host would call it.
+void process (PlimbradeDSP& engine, Stereo& s)
+{
+    for (size_t start = 0; start < s[0].size(); start += 256)
     {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<float> (static_cast<std::int32_t> (seed)) * 2.0e-10f;
+        float* channels[2] = { s[0].data() + start, s[1].data() + start };
+        engine.compute (static_cast<int> (std::min<size_t> (256, s[0].size() - start)), channels, channels);
     }
-    return v;
-}
-
-void enableFlushToZero()
-{
-#if defined(__SSE__)
-    _mm_setcsr (_mm_getcsr() | 0x8040); // FTZ and DAZ, as the plug-in's no-denormals guard
-#endif
-}
-
-void processAll (PlimbradeDSP& engine, std::vector<float>& left, std::vector<float>& right)
-{
-    const size_t total = left.size();
-    for (size_t start = 0; start < total; start += blockSize)
-    {
-        const int n = static_cast<int> (std::min<size_t> (blockSize, total - start));
-        float* channels[2] = { left.data() + start, right.data() + start };
-        engine.compute (n, channels, channels);
-    }
-}
-
-double secondsFor (const std::string& setting, const std::vector<float>& left, const std::vector<float>& right)
-{
-    auto engine = makeEngine (setting);
-    auto l = left, r = right;
-    const auto start = std::chrono::steady_clock::now();
-    processAll (*engine, l, r);
-    const auto stop = std::chrono::steady_clock::now();
-    // Keep the result alive so the work cannot be dropped.
-    volatile float sink = l[l.size() / 2] + r[r.size() / 3];
-    (void) sink;
-    return std::chrono::duration<double> (stop - start).count();
-}
-
-int runTimed()
-{
-    const size_t samples = static_cast<size_t> (sampleRate) * 60;
-    const auto left = noise (samples, 1), right = noise (samples, 2);
-    std::printf ("engine alone, %d Hz, blocks of %d, %zu stereo samples (60 s), median of 5\n", sampleRate, blockSize, samples);
-
-    for (const std::string setting : { "default", "active" })
-    {
-        std::vector<double> runs;
-        for (int run = 0; run < 5; ++run)
-            runs.push_back (secondsFor (setting, left, right));
-        std::sort (runs.begin(), runs.end());
-        const double median = runs[2];
-        std::printf ("%-8s %8.1f ns per stereo sample   real-time factor %7.1f\n", setting.c_str(),
-                     median * 1.0e9 / static_cast<double> (samples), 60.0 / median);
-    }
-    return 0;
-}
-
-// Settles for 1 s, then processes 2 s with instruction collection switched on
-// (when run under callgrind with --collect-atstart=no).
-int runForCallgrind (const std::string& setting)
-{
-    const size_t settle = static_cast<size_t> (sampleRate), measured = 2 * static_cast<size_t> (sampleRate);
-    auto engine = makeEngine (setting);
-    auto l = noise (settle, 1), r = noise (settle, 2);
-    processAll (*engine, l, r);
-    l = noise (measured, 3);
-    r = noise (measured, 4);
-
-    CALLGRIND_TOGGLE_COLLECT;
-    processAll (*engine, l, r);
-    CALLGRIND_TOGGLE_COLLECT;
-    std::printf ("measured stereo samples: %zu (setting %s)\n", measured, setting.c_str());
-    return 0;
 }
 } // namespace
 
 int main (int argc, char** argv)
 {
-    enableFlushToZero();
-    if (argc > 1 && std::strcmp (argv[1], "--callgrind") == 0)
-        return runForCallgrind (argc > 2 ? argv[2] : "active");
-    if (argc > 1)
+#if defined(__SSE__)
+    _mm_setcsr (_mm_getcsr() | 0x8040); // FTZ and DAZ, as the plug-in's no-denormals guard
+#endif
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--callgrind")
+    {
+        // Settles for 1 s, then processes 2 s with instruction collection switched
+        // on (when run under callgrind with --collect-atstart=no).
+        const std::string setting = argc > 2 ? argv[2] : "active";
+        auto engine = makeEngine (setting);
+        auto settle = noise (1, 1), measured = noise (2, 3);
+        process (*engine, settle);
+        CALLGRIND_TOGGLE_COLLECT;
+        process (*engine, measured);
+        CALLGRIND_TOGGLE_COLLECT;
+        std::printf ("measured stereo samples: %zu (setting %s)\n", measured[0].size(), setting.c_str());
+        return 0;
+    }
+    if (! mode.empty())
     {
         std::fprintf (stderr, "usage: %s [--callgrind [default|active]]\n", argv[0]);
         return 2;
     }
-    return runTimed();
+
+    const auto input = noise (60, 1);
+    std::printf ("engine alone, %d Hz, blocks of 256, %zu stereo samples (60 s), median of 5\n", sampleRate, input[0].size());
+    for (const std::string setting : { "default", "active" })
+    {
+        std::vector<double> runs;
+        for (int run = 0; run < 5; ++run)
+        {
+            auto engine = makeEngine (setting);
+            auto s = input;
+            const auto start = std::chrono::steady_clock::now();
+            process (*engine, s);
+            runs.push_back (std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count());
+            volatile float sink = s[0][s[0].size() / 2]; // keeps the work from being dropped
+            (void) sink;
+        }
+        std::sort (runs.begin(), runs.end());
+        std::printf ("%-8s %8.1f ns per stereo sample   real-time factor %7.1f\n", setting.c_str(), runs[2] * 1.0e9 / static_cast<double> (input[0].size()), 60.0 / runs[2]);
+    }
+    return 0;
 }
