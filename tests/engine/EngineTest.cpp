@@ -27,6 +27,7 @@ public:
     static std::vector<float> constants (const PlimbradeDSP& e) { return { e.percentSmoothCoef, e.smoothCoef, e.smoothPole, e.piOverFs, e.twoPiOverFs, e.maxDelay, e.maxDelayIndex, e.samplesPerMs, e.samplesPerMinute, e.driftTimeFactor }; }
     static std::vector<int> allpassLengths (const PlimbradeDSP& e) { return { std::begin (e.allpassLength), std::end (e.allpassLength) }; }
     static int& writeIndex (PlimbradeDSP& e) { return e.writeIndex; }
+    static auto band (const PlimbradeDSP& e, int b) { return e.band[b]; }
     static float drift (const PlimbradeDSP& e) { return e.driftLp[4]; }
 };
 using Access = PlimbradeDSPTestAccess;
@@ -339,4 +340,42 @@ TEST (EngineCompute, BandsSplitAtTheCutoffShiftsMoveOctavesAndDriftStaysWithinIt
     EXPECT_GT (largest, 0.5f);
     for (int i = 0; i < 40; ++i)
         EXPECT_NEAR (echoOnset (e, 9600, 0, 0.01f), 4800, 481) << i;
+}
+
+TEST (EngineCompute, SmoothFadesLast1024SamplesAndAMovingTimeStartsOneEvery1025)
+{
+    TestEngine e (48000, { { "delaymode", 1.0f }, { "lowtimesync", 0.0f }, { "lowtime", 500.0f } });
+    std::vector<decltype (Access::band (*e, 0))> f;
+    for (int i = 0; i < 4000; ++i)
+        e.run (silence (1)), f.push_back (Access::band (*e, 0));
+
+    // After a clear the first sample starts a fade to the current time; the taps hold meanwhile.
+    EXPECT_EQ (f[0].xfadeStep, 1.0f / 1024.0f);
+    EXPECT_EQ (f[1023].xfadePos, 1.0f);
+    EXPECT_EQ (f[1023].tapB, f[0].tapB);
+
+    // The time is still gliding up, so fades follow each other one sample apart.
+    std::vector<size_t> starts;
+    for (size_t i = 1; i < f.size(); ++i)
+        if (f[i].xfadeStep != 0.0f && f[i - 1].xfadeStep == 0.0f)
+            starts.push_back (i);
+    EXPECT_EQ (starts, (std::vector<size_t> { 1025, 2050, 3075 }));
+}
+
+TEST (EngineCompute, ZeroDryWetGivesTheDcBlockedSaturationOfTheInputAlone)
+{
+    auto input = noise (4000, 11);
+    for (auto& x : input[0])
+        x = 3.0f * x + 0.25f; // drive the saturation, with an offset to block
+    const auto out = TestEngine (48000, active + Settings { { "drywet", 0.0f } }).run (input);
+
+    // Reference: y = tanh (x), then the DC blocker z = 0.995 z' + y - y'.
+    float satPrev = 0.0f, dcOut = 0.0f;
+    for (size_t i = 0; i < input[0].size(); ++i)
+    {
+        const float y = std::tanh (input[0][i]);
+        dcOut = 0.995f * dcOut + y - satPrev;
+        satPrev = y;
+        ASSERT_EQ (out[0][i], dcOut) << i;
+    }
 }
