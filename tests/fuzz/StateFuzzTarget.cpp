@@ -11,14 +11,6 @@
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
 
-static std::vector<float> valuesOf (AudioPluginAudioProcessor& p)
-{
-    std::vector<float> v;
-    for (const auto& entry : p.bridge->entries)
-        v.push_back (entry.rawValue->load());
-    return v;
-}
-
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 {
@@ -36,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
 
     for (auto* param : p.getParameters())
         param->setValueNotifyingHost ((float) (param->getParameterIndex() % 7 + 1) / 8.0f);
-    const auto before = valuesOf (p);
+    const auto before = p.valueTreeState->copyState().toXmlString();
 
     std::unique_ptr<juce::XmlElement> xml;
     const bool asState = *data++ % 2 == 0;
@@ -52,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     }
 
     const bool refused = xml == nullptr || (asState ? xml->getTagName() != "corvantide" : ! xml->getTagName().equalsIgnoreCase ("corvantide"));
-    if (refused && valuesOf (p) != before)
+    if (refused && p.valueTreeState->copyState().toXmlString() != before)
         std::fprintf (stderr, "state fuzz: a refused input changed parameters\n"), std::abort();
     return 0;
 }

@@ -19,12 +19,8 @@ namespace
 
     const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
                                                             "1/16D", "1/8T", "1/16", "1/32D", "1/16T", "1/32", "1/64D", "1/32T", "1/64" };
-    struct Row
-    {
-        const char *id, *name, *label;
-        float start, end, interval, skew, defaultValue;
-        juce::StringArray choices;
-    };
+    // clang-format off
+    struct Row { const char *id, *name, *label; float start, end, interval, skew, defaultValue; juce::StringArray choices; };
     const Row table[] {
         { "drywet", "Dry/Wet", "%", 0, 100, 1, 1, 50, {} },
         { "amp", "Output Amp", "dB", -70, 6, 0.001f, 1.5f, 0, {} },
@@ -56,6 +52,7 @@ namespace
         { "hightime", "High Time", "ms", 1, 1000, 1, 0.5f, 120, {} },
         { "highsyncedtime", "High Synced Time", "", 0, 17, 1, 1, 8, notes },
     };
+    // clang-format on
 } // namespace
 
 TEST (Host, DescriptionAndParameterTable)
@@ -129,7 +126,6 @@ TEST (Host, SyncedEchoFollowsTheTempo)
                 loudest = std::max (loudest, std::pair (std::abs (block.getSample (0, i)) + std::abs (block.getSample (1, i)), start + i));
         }
         EXPECT_NEAR (loudest.second - 48128, expected, 4);
-        plugin->releaseResources();
     }
 }
 
