@@ -559,7 +559,6 @@ void PlimbradeDSP::instanceClear()
     std::fill (std::begin (rings), std::end (rings), 0.0f);
 }
 
-
 void PlimbradeDSP::compute (int count, FAUSTFLOAT** inputs, FAUSTFLOAT** outputs)
 {
     // ---- Block constants: the zones are read here only.

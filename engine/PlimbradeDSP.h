@@ -46,7 +46,9 @@ public:
     // Length of each chain's ring, in samples.
     static constexpr int allpassRingSize (int stage) noexcept
     {
-        return stage == 0 ? 2048 : stage == 1 ? 4096 : stage < 5 ? 8192 : 16384;
+        return stage == 0 ? 2048 : stage == 1 ? 4096
+                               : stage < 5    ? 8192
+                                              : 16384;
     }
     static constexpr int preRingSize = 131072;
     static constexpr int delayRingSize = 524288;
@@ -54,10 +56,10 @@ public:
 
     static constexpr int ringSize (int ring) noexcept
     {
-        return ring < numAllpassStages         ? allpassRingSize (ring)
-               : ring == numAllpassStages      ? preRingSize
-               : ring == numAllpassStages + 1  ? delayRingSize
-                                               : postRingSize;
+        return ring < numAllpassStages        ? allpassRingSize (ring)
+               : ring == numAllpassStages     ? preRingSize
+               : ring == numAllpassStages + 1 ? delayRingSize
+                                              : postRingSize;
     }
 
     /*  Power-of-two rings laid end to end would all start at the same offset

@@ -25,7 +25,7 @@ private:
     std::unique_ptr<juce::Drawable> activeIcon;
     // What the active icon's recoloured parts hold now; replacement is by
     // exact colour, so this is what the next theme change looks for.
-    juce::Colour iconColour{0x00000000};
+    juce::Colour iconColour { 0x00000000 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (IconButtonControl)
 };

@@ -87,7 +87,7 @@ void QWLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int width
 
     // The pointer ends at 0.8 of the inner disc's radius (0.8 r).
     juce::Path pointer;
-    pointer.addLineSegment ({0.0f, -0.3f * radius, 0.0f, -(0.8f * 0.8f) * radius}, 0.04f * (2.0f * radius));
+    pointer.addLineSegment ({ 0.0f, -0.3f * radius, 0.0f, -(0.8f * 0.8f) * radius }, 0.04f * (2.0f * radius));
     pointer.applyTransform (juce::AffineTransform::rotation (valueAngle).translated (centreX, centreY));
     g.setColour (pointerColour);
     g.fillPath (pointer);
@@ -181,7 +181,7 @@ void QWLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& text, in
 
     juce::TextLayout layout;
     layout.createLayoutWithBalancedLineLengths (attributed, 400.0f);
-    layout.draw (g, {10.0f, 0.0f, (float) width - 10.0f, (float) height});
+    layout.draw (g, { 10.0f, 0.0f, (float) width - 10.0f, (float) height });
 }
 
 //==============================================================================
@@ -211,8 +211,8 @@ void QWLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& butto
         juce::Path path;
         path.addRoundedRectangle (body.getX(), body.getY(), body.getWidth(), body.getHeight(),
                                   cornerSize, cornerSize,
-                                  !(left || top), !(right || top),
-                                  !(left || bottom), !(right || bottom));
+                                  ! (left || top), ! (right || top),
+                                  ! (left || bottom), ! (right || bottom));
         g.fillPath (path);
     }
     else

@@ -10,166 +10,166 @@
 
 namespace qnmr
 {
-    namespace
+namespace
+{
+    // An element with a repeated attribute ('value="1" value="2"') becomes a
+    // node with two properties of one name. Reading takes the first and
+    // writing the XML back keeps the last, so a saved state would not
+    // restore what was in effect; only the first is kept.
+    void keepFirstOfRepeatedProperties (juce::ValueTree& node)
     {
-        // An element with a repeated attribute ('value="1" value="2"') becomes a
-        // node with two properties of one name. Reading takes the first and
-        // writing the XML back keeps the last, so a saved state would not
-        // restore what was in effect; only the first is kept.
-        void keepFirstOfRepeatedProperties (juce::ValueTree& node)
+        std::vector<std::pair<juce::Identifier, juce::var>> unique;
+        for (int i = 0; i < node.getNumProperties(); ++i)
         {
-            std::vector<std::pair<juce::Identifier, juce::var>> unique;
-            for (int i = 0; i < node.getNumProperties(); ++i)
-            {
-                const auto name = node.getPropertyName (i);
-                const auto seen = std::any_of (unique.begin(), unique.end(), [&name] (const auto& p) { return p.first == name; });
-                if (! seen)
-                    unique.emplace_back (name, node[name]);
-            }
-
-            if (unique.size() == static_cast<size_t> (node.getNumProperties()))
-                return;
-
-            node.removeAllProperties (nullptr);
-            for (const auto& [name, value] : unique)
-                node.setProperty (name, value, nullptr);
+            const auto name = node.getPropertyName (i);
+            const auto seen = std::any_of (unique.begin(), unique.end(), [&name] (const auto& p) { return p.first == name; });
+            if (! seen)
+                unique.emplace_back (name, node[name]);
         }
 
-        bool isDigit (char c) { return c >= '0' && c <= '9'; }
-        bool isHexDigit (char c) { return isDigit (c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-        bool isNameStart (char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-        bool isNameChar (char c) { return isNameStart (c) || isDigit (c) || c == '.' || c == '-'; }
+        if (unique.size() == static_cast<size_t> (node.getNumProperties()))
+            return;
 
-        // A complete reference after '&' at position i: "&name;", "&#123;" or
-        // "&#x1F;", a character reference naming a code point from 1 to
-        // U+10FFFF. The framework's parser reads past the end of the text on a
-        // cut-off hexadecimal reference and inserts any number it is given as
-        // a character, which yields malformed text.
-        bool isCompleteReference (const std::string& s, size_t i)
+        node.removeAllProperties (nullptr);
+        for (const auto& [name, value] : unique)
+            node.setProperty (name, value, nullptr);
+    }
+
+    bool isDigit (char c) { return c >= '0' && c <= '9'; }
+    bool isHexDigit (char c) { return isDigit (c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+    bool isNameStart (char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+    bool isNameChar (char c) { return isNameStart (c) || isDigit (c) || c == '.' || c == '-'; }
+
+    // A complete reference after '&' at position i: "&name;", "&#123;" or
+    // "&#x1F;", a character reference naming a code point from 1 to
+    // U+10FFFF. The framework's parser reads past the end of the text on a
+    // cut-off hexadecimal reference and inserts any number it is given as
+    // a character, which yields malformed text.
+    bool isCompleteReference (const std::string& s, size_t i)
+    {
+        size_t j = i + 1;
+        if (j < s.size() && s[j] == '#')
         {
-            size_t j = i + 1;
-            if (j < s.size() && s[j] == '#')
+            const bool hex = j + 1 < s.size() && (s[j + 1] == 'x' || s[j + 1] == 'X');
+            j += hex ? 2 : 1;
+            std::uint32_t code = 0;
+            size_t digits = 0;
+            for (; j < s.size() && (hex ? isHexDigit (s[j]) : isDigit (s[j])); ++j, ++digits)
             {
-                const bool hex = j + 1 < s.size() && (s[j + 1] == 'x' || s[j + 1] == 'X');
-                j += hex ? 2 : 1;
-                std::uint32_t code = 0;
-                size_t digits = 0;
-                for (; j < s.size() && (hex ? isHexDigit (s[j]) : isDigit (s[j])); ++j, ++digits)
-                {
-                    if (digits >= 8)
-                        return false;
-                    code = code * (hex ? 16u : 10u) + (std::uint32_t) juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) s[j]);
-                }
-                return digits > 0 && j < s.size() && s[j] == ';' && code >= 1 && code <= 0x10ffff;
-            }
-
-            if (j >= s.size() || ! isNameStart (s[j]))
-                return false;
-            while (j < s.size() && isNameChar (s[j]))
-                ++j;
-            return j < s.size() && s[j] == ';';
-        }
-
-        // Shapes of text that the framework's XML parser mishandles. It never
-        // returns on a processing instruction followed by text inside an
-        // element ("<a><?x?>b</a>"), so any "<?" after the leading declaration
-        // is refused; a document type may declare entities, which this data
-        // never needs. The blobs and files this plug-in writes hold neither.
-        bool isSafeForParser (const std::string& s)
-        {
-            auto start = s.find_first_not_of (" \t\r\n");
-            if (start != std::string::npos && s.compare (start, 2, "<?") == 0)
-            {
-                const auto end = s.find ("?>", start + 2);
-                start = end == std::string::npos ? s.size() : end + 2;
-            }
-
-            if (start != std::string::npos && s.find ("<?", start) != std::string::npos)
-                return false;
-
-            if (juce::String (s).containsIgnoreCase ("<!DOCTYPE"))
-                return false;
-
-            for (auto amp = s.find ('&'); amp != std::string::npos; amp = s.find ('&', amp + 1))
-                if (! isCompleteReference (s, amp))
+                if (digits >= 8)
                     return false;
-
-            return true;
+                code = code * (hex ? 16u : 10u) + (std::uint32_t) juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) s[j]);
+            }
+            return digits > 0 && j < s.size() && s[j] == ';' && code >= 1 && code <= 0x10ffff;
         }
-    } // namespace
 
-    void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree)
+        if (j >= s.size() || ! isNameStart (s[j]))
+            return false;
+        while (j < s.size() && isNameChar (s[j]))
+            ++j;
+        return j < s.size() && s[j] == ';';
+    }
+
+    // Shapes of text that the framework's XML parser mishandles. It never
+    // returns on a processing instruction followed by text inside an
+    // element ("<a><?x?>b</a>"), so any "<?" after the leading declaration
+    // is refused; a document type may declare entities, which this data
+    // never needs. The blobs and files this plug-in writes hold neither.
+    bool isSafeForParser (const std::string& s)
     {
-        static const juce::Identifier paramType ("PARAM"), idKey ("id"), valueKey ("value");
-
-        juce::StringArray named;
-        for (auto child : tree)
+        auto start = s.find_first_not_of (" \t\r\n");
+        if (start != std::string::npos && s.compare (start, 2, "<?") == 0)
         {
-            keepFirstOfRepeatedProperties (child);
-            named.add (child[idKey].toString());
-
-            if (child.hasProperty (valueKey) && std::isnan (static_cast<double> (child[valueKey])))
-                child.removeProperty (valueKey, nullptr);
+            const auto end = s.find ("?>", start + 2);
+            start = end == std::string::npos ? s.size() : end + 2;
         }
 
-        for (auto* parameter : state.processor.getParameters())
-        {
-            auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
-            if (ranged == nullptr || named.contains (ranged->paramID))
-                continue;
+        if (start != std::string::npos && s.find ("<?", start) != std::string::npos)
+            return false;
 
-            juce::ValueTree child (paramType);
-            child.setProperty (idKey, ranged->paramID, nullptr);
-            child.setProperty (valueKey, ranged->convertFrom0to1 (ranged->getValue()), nullptr);
-            tree.appendChild (child, nullptr);
-        }
+        if (juce::String (s).containsIgnoreCase ("<!DOCTYPE"))
+            return false;
+
+        for (auto amp = s.find ('&'); amp != std::string::npos; amp = s.find ('&', amp + 1))
+            if (! isCompleteReference (s, amp))
+                return false;
+
+        return true;
     }
+} // namespace
 
-    std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
+void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree)
+{
+    static const juce::Identifier paramType ("PARAM"), idKey ("id"), valueKey ("value");
+
+    juce::StringArray named;
+    for (auto child : tree)
     {
-        if (! isSafeForParser (text.toStdString()))
-            return nullptr;
+        keepFirstOfRepeatedProperties (child);
+        named.add (child[idKey].toString());
 
-        return juce::parseXML (text);
+        if (child.hasProperty (valueKey) && std::isnan (static_cast<double> (child[valueKey])))
+            child.removeProperty (valueKey, nullptr);
     }
 
-    std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes)
+    for (auto* parameter : state.processor.getParameters())
     {
-        if (data == nullptr || sizeInBytes <= 8)
-            return nullptr;
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
+        if (ranged == nullptr || named.contains (ranged->paramID))
+            continue;
 
-        const auto* bytes = static_cast<const char*> (data);
-        if (juce::ByteOrder::littleEndianInt (bytes) != 0x21324356) // "VC2!"
-            return nullptr;
-
-        const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
-        if (length <= 0)
-            return nullptr;
-
-        const auto available = juce::jmin (sizeInBytes - 8, length);
-        if (! juce::CharPointer_UTF8::isValidString (bytes + 8, available))
-            return nullptr;
-
-        return parseParameterXml (juce::String::fromUTF8 (bytes + 8, available));
+        juce::ValueTree child (paramType);
+        child.setProperty (idKey, ranged->paramID, nullptr);
+        child.setProperty (valueKey, ranged->convertFrom0to1 (ranged->getValue()), nullptr);
+        tree.appendChild (child, nullptr);
     }
+}
 
-    std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
-    {
-        juce::MemoryBlock data;
-        if (! file.existsAsFile() || ! file.loadFileAsData (data) || data.getSize() > (size_t) std::numeric_limits<int>::max())
-            return nullptr;
+std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
+{
+    if (! isSafeForParser (text.toStdString()))
+        return nullptr;
 
-        const auto* bytes = static_cast<const char*> (data.getData());
-        const auto size = static_cast<int> (data.getSize());
-        const bool utf16 = size >= 2
-                           && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (bytes)
-                               || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (bytes));
+    return juce::parseXML (text);
+}
 
-        // UTF-16 is converted unit by unit into well-formed text; anything else
-        // must already be well-formed UTF-8.
-        if (! utf16 && ! juce::CharPointer_UTF8::isValidString (bytes, size))
-            return nullptr;
+std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 8)
+        return nullptr;
 
-        return parseParameterXml (juce::String::createStringFromData (bytes, size));
-    }
+    const auto* bytes = static_cast<const char*> (data);
+    if (juce::ByteOrder::littleEndianInt (bytes) != 0x21324356) // "VC2!"
+        return nullptr;
+
+    const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (bytes + 4));
+    if (length <= 0)
+        return nullptr;
+
+    const auto available = juce::jmin (sizeInBytes - 8, length);
+    if (! juce::CharPointer_UTF8::isValidString (bytes + 8, available))
+        return nullptr;
+
+    return parseParameterXml (juce::String::fromUTF8 (bytes + 8, available));
+}
+
+std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
+{
+    juce::MemoryBlock data;
+    if (! file.existsAsFile() || ! file.loadFileAsData (data) || data.getSize() > (size_t) std::numeric_limits<int>::max())
+        return nullptr;
+
+    const auto* bytes = static_cast<const char*> (data.getData());
+    const auto size = static_cast<int> (data.getSize());
+    const bool utf16 = size >= 2
+                       && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (bytes)
+                           || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (bytes));
+
+    // UTF-16 is converted unit by unit into well-formed text; anything else
+    // must already be well-formed UTF-8.
+    if (! utf16 && ! juce::CharPointer_UTF8::isValidString (bytes, size))
+        return nullptr;
+
+    return parseParameterXml (juce::String::createStringFromData (bytes, size));
+}
 } // namespace qnmr

@@ -6,30 +6,30 @@
 
 namespace qnmr
 {
-    // Prepares a parameter tree read from a state blob or a preset file for
-    // AudioProcessorValueTreeState::replaceState:
-    // - a property repeated within one child keeps only its first value, the
-    //   one the restore applies;
-    // - a "value" that is not a number is dropped, so that parameter takes its
-    //   default (as with no value at all) instead of passing NaN to the engine;
-    // - every parameter that no child names gets a child holding its current
-    //   value, appended at the end. Without it the framework appends an empty
-    //   child and thereby resets such a parameter to its default, where a
-    //   partial state should leave it alone.
-    void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree);
+// Prepares a parameter tree read from a state blob or a preset file for
+// AudioProcessorValueTreeState::replaceState:
+// - a property repeated within one child keeps only its first value, the
+//   one the restore applies;
+// - a "value" that is not a number is dropped, so that parameter takes its
+//   default (as with no value at all) instead of passing NaN to the engine;
+// - every parameter that no child names gets a child holding its current
+//   value, appended at the end. Without it the framework appends an empty
+//   child and thereby resets such a parameter to its default, where a
+//   partial state should leave it alone.
+void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree);
 
-    // The readers of outside data below return null for anything they refuse.
-    // They keep input away from faults of the framework: its strings assume
-    // well-formed UTF-8 (a malformed sequence makes them read and write past
-    // their buffers), and its XML parser hangs, reads past the text or makes
-    // malformed text on a few shapes of input that the blobs and files this
-    // plug-in writes never contain; such texts are refused before parsing.
-    std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
+// The readers of outside data below return null for anything they refuse.
+// They keep input away from faults of the framework: its strings assume
+// well-formed UTF-8 (a malformed sequence makes them read and write past
+// their buffers), and its XML parser hangs, reads past the text or makes
+// malformed text on a few shapes of input that the blobs and files this
+// plug-in writes never contain; such texts are refused before parsing.
+std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
 
-    // "VC2!", a little-endian length n > 0, then at most n bytes of UTF-8 XML
-    // (ending early at a zero byte).
-    std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);
+// "VC2!", a little-endian length n > 0, then at most n bytes of UTF-8 XML
+// (ending early at a zero byte).
+std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);
 
-    // A preset file: UTF-8 XML, or UTF-16 with a byte-order mark.
-    std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file);
+// A preset file: UTF-8 XML, or UTF-16 with a byte-order mark.
+std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file);
 } // namespace qnmr

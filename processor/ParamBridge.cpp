@@ -7,67 +7,67 @@
 
 namespace
 {
-    using Metadata = std::map<std::string, std::string>;
+using Metadata = std::map<std::string, std::string>;
 
-    const std::string* findKey (const Metadata& metadata, const char* key)
+const std::string* findKey (const Metadata& metadata, const char* key)
+{
+    const auto it = metadata.find (key);
+    return it != metadata.end() ? &it->second : nullptr;
+}
+
+std::string textOf (const Metadata& metadata, const char* key)
+{
+    const auto* value = findKey (metadata, key);
+    return value != nullptr ? *value : std::string();
+}
+
+// Reads a number the way std::stof does (leading blanks skipped, trailing
+// text ignored), but a text with no leading number or out of float range
+// yields the fallback instead of throwing out of the processor's constructor.
+float parseFloat (const std::string& text, float fallback)
+{
+    if (text.empty())
+        return fallback;
+
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const float value = std::strtof (begin, &end);
+
+    if (end == begin || errno == ERANGE)
+        return fallback;
+
+    return value;
+}
+
+// As parseFloat, for std::stoi's texts.
+int parseInt (const std::string& text, int fallback)
+{
+    if (text.empty())
+        return fallback;
+
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol (begin, &end, 10);
+
+    if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        return fallback;
+
+    return static_cast<int> (value);
+}
+
+float skewFor (const std::string* scale)
+{
+    if (scale != nullptr)
     {
-        const auto it = metadata.find (key);
-        return it != metadata.end() ? &it->second : nullptr;
+        if (*scale == "log")
+            return 0.5f;
+        if (*scale == "exp")
+            return 1.5f;
     }
-
-    std::string textOf (const Metadata& metadata, const char* key)
-    {
-        const auto* value = findKey (metadata, key);
-        return value != nullptr ? *value : std::string();
-    }
-
-    // Reads a number the way std::stof does (leading blanks skipped, trailing
-    // text ignored), but a text with no leading number or out of float range
-    // yields the fallback instead of throwing out of the processor's constructor.
-    float parseFloat (const std::string& text, float fallback)
-    {
-        if (text.empty())
-            return fallback;
-
-        const char* begin = text.c_str();
-        char* end = nullptr;
-        errno = 0;
-        const float value = std::strtof (begin, &end);
-
-        if (end == begin || errno == ERANGE)
-            return fallback;
-
-        return value;
-    }
-
-    // As parseFloat, for std::stoi's texts.
-    int parseInt (const std::string& text, int fallback)
-    {
-        if (text.empty())
-            return fallback;
-
-        const char* begin = text.c_str();
-        char* end = nullptr;
-        errno = 0;
-        const long value = std::strtol (begin, &end, 10);
-
-        if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-            return fallback;
-
-        return static_cast<int> (value);
-    }
-
-    float skewFor (const std::string* scale)
-    {
-        if (scale != nullptr)
-        {
-            if (*scale == "log")
-                return 0.5f;
-            if (*scale == "exp")
-                return 1.5f;
-        }
-        return 1.0f;
-    }
+    return 1.0f;
+}
 } // namespace
 
 ParamInfo::ParamInfo (float* zoneToDrive, std::map<std::string, std::string> metadata)

@@ -47,7 +47,7 @@ struct ParamBridge
     using ZoneMetadata = std::map<float*, std::map<std::string, std::string>>;
 
     const ZoneMetadata* zoneMetadata = nullptr;
-    std::vector<Entry> entries;                        // host parameter order
+    std::vector<Entry> entries; // host parameter order
     std::vector<std::unique_ptr<ParamInfo>> hiddenZones; // zones the processor drives itself
 };
 

@@ -24,8 +24,8 @@ TEST (ParameterLinkDecoration, RingsAndBarInTheWindowColourBrightened)
         const auto img = testutil::render (decoration, 4);
 
         // At 4x a ring is a 2 px line on a circle of radius 2: 4 .. 12 px from its centre, (4 (ringX + 2), 100).
-        for (int ringX : {c.left, c.right})
-            for (auto [dx, dy, onRing] : {std::tuple (0, -11, true), {0, -5, true}, {0, 4, true}, {0, 10, true}, {-5, 0, true}, {4, 0, true}, {0, 0, false}, {0, -14, false}, {0, 13, false}})
+        for (int ringX : { c.left, c.right })
+            for (auto [dx, dy, onRing] : { std::tuple (0, -11, true), { 0, -5, true }, { 0, 4, true }, { 0, 10, true }, { -5, 0, true }, { 4, 0, true }, { 0, 0, false }, { 0, -14, false }, { 0, 13, false } })
                 EXPECT_TRUE (pixelIs (img, 4 * (ringX + 2) + dx, 4 * 25 + dy, onRing ? c.mark : 0)) << c.width << " px wide, window 0x" << juce::String::toHexString (c.window);
         // Away from the rings the bar covers exactly its two rows.
         for (int x = 4 * (c.barX + 3); x < 4 * (c.barX + c.barWidth - 3); ++x)

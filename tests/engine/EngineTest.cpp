@@ -56,7 +56,8 @@ struct TestEngine : std::unique_ptr<PlimbradeDSP>
 {
     MapUI ui;
 
-    explicit TestEngine (int rate = 48000, const Settings& settings = {}) : unique_ptr (std::make_unique<PlimbradeDSP>())
+    explicit TestEngine (int rate = 48000, const Settings& settings = {})
+        : unique_ptr (std::make_unique<PlimbradeDSP>())
     {
         get()->buildUserInterface (&ui);
         get()->init (rate);
@@ -184,7 +185,7 @@ TEST (EngineFrame, DescribesItsControlsAndMetadataInAscendingOrder)
     }
     EXPECT_EQ (perKey, (std::map<std::string, int> { { "hidden", 1 }, { "scale", 7 }, { "style", 8 }, { "uiname", 29 }, { "unit", 15 } }));
     const std::string onOff = "menu{'OFF':0;'ON':1}", synced = "menu{'1 BAR':0;'1/2D':1;'1/2':2;'1/4D':3;'1/2T':4;'1/4':5;'1/8D':6;'1/4T':7;'1/8':8;"
-                                                              "'1/16D':9;'1/8T':10;'1/16':11;'1/32D':12;'1/16T':13;'1/32':14;'1/64D':15;'1/32T':16;'1/64':17}";
+                                                               "'1/16D':9;'1/8T':10;'1/16':11;'1/32D':12;'1/16T':13;'1/32':14;'1/64D':15;'1/32T':16;'1/64':17}";
     EXPECT_EQ (styles, (std::map<std::string, std::string> { { "delaymode", "menu{'REPITCH':0;'SMOOTH':1}" }, { "highmute", onOff }, { "highsyncedtime", synced }, { "hightimesync", onOff }, { "lowmute", onOff }, { "lowsyncedtime", synced }, { "lowtimesync", onOff }, { "pitchstage", "menu{'INACTIVE':0;'PRE':1;'POST':2}" } }));
 }
 
@@ -200,8 +201,7 @@ TEST (EngineGolden, FixedSettingRendersAsStored)
     // repitching delay with diffusion and drift; POST shifting after the
     // crossfading delay; then no shifter, with panning, band gains and a mute.
     const Settings segments[] = {
-        { { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "diffusion", 50.0f }, { "driftdepth", 50.0f }, { "driftrate", 3.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f },
-          { "lowtimesync", 0.0f }, { "lowtime", 5.0f }, { "highsyncedtime", 17.0f }, { "lowpitchwindow", 256.0f }, { "highpitchwindow", 480.0f }, { "res", 80.0f }, { "drywet", 70.0f } },
+        { { "lowpitch", 7.0f }, { "highpitch", -5.0f }, { "diffusion", 50.0f }, { "driftdepth", 50.0f }, { "driftrate", 3.0f }, { "lowfeed", 70.0f }, { "highfeed", 70.0f }, { "lowtimesync", 0.0f }, { "lowtime", 5.0f }, { "highsyncedtime", 17.0f }, { "lowpitchwindow", 256.0f }, { "highpitchwindow", 480.0f }, { "res", 80.0f }, { "drywet", 70.0f } },
         { { "pitchstage", 2.0f }, { "delaymode", 1.0f }, { "lowtime", 9.0f } },
         { { "pitchstage", 0.0f }, { "lowpan", -0.7f }, { "highpan", 0.4f }, { "lowamp", 6.0f }, { "highmute", 1.0f }, { "amp", -3.0f } },
     };
@@ -297,8 +297,15 @@ TEST (EngineCompute, SyncedEchoesLandWhereTheTempoPutsThemAndAnUnusableTempoDoes
     // (at the 2 s ceiling); a fast tempo is used as it is. A tempo that is not a
     // number of at least 1 counts as 1 bpm, which puts "1/8" beyond the ceiling.
     const std::tuple<float, float, long> rows[] = {
-        { 120.0f, 8.0f, 12000 }, { 120.0f, 5.7f, 24000 }, { 120.0f, 20.0f, 1500 }, { 120.0f, -1.0f, 96000 }, { 1500.0f, 8.0f, 960 },
-        { 0.0f, 8.0f, 96000 }, { -120.0f, 8.0f, 96000 }, { std::numeric_limits<float>::quiet_NaN(), 8.0f, 96000 }, { 0.5f, 8.0f, 96000 },
+        { 120.0f, 8.0f, 12000 },
+        { 120.0f, 5.7f, 24000 },
+        { 120.0f, 20.0f, 1500 },
+        { 120.0f, -1.0f, 96000 },
+        { 1500.0f, 8.0f, 960 },
+        { 0.0f, 8.0f, 96000 },
+        { -120.0f, 8.0f, 96000 },
+        { std::numeric_limits<float>::quiet_NaN(), 8.0f, 96000 },
+        { 0.5f, 8.0f, 96000 },
     };
     for (const auto& [bpm, index, samples] : rows)
     {

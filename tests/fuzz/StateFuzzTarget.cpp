@@ -68,10 +68,18 @@ int main (int argc, char** argv)
             const auto pos = (size_t) (1 + random.nextInt ((int) input.size() - 1));
             switch (random.nextInt (4))
             {
-                case 0: input[pos] = (char) (input[pos] ^ (1 << random.nextInt (8))); break;
-                case 1: input.insert (pos, tokens[random.nextInt (16)]); break;
-                case 2: input.erase (pos, (size_t) random.nextInt (16)); break;
-                default: input.resize (pos); break;
+                case 0:
+                    input[pos] = (char) (input[pos] ^ (1 << random.nextInt (8)));
+                    break;
+                case 1:
+                    input.insert (pos, tokens[random.nextInt (16)]);
+                    break;
+                case 2:
+                    input.erase (pos, (size_t) random.nextInt (16));
+                    break;
+                default:
+                    input.resize (pos);
+                    break;
             }
         }
         LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (input.data()), input.size());

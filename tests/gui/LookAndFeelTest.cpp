@@ -18,9 +18,9 @@ TEST (LookAndFeel, RotaryKnobLayers)
     constexpr juce::uint32 track = 0xff373737, mask = 0xff1a1a1a, body = 0xff1f1f1f;
     QWLookAndFeel lf;
     // The ring at 225, 315, 45 and 135 degrees: A = value arc, T = bare track.
-    const std::tuple<bool, double, const char*> cases[] = {{false, 0.0, "TTTT"}, {false, 0.5, "AATT"}, {false, 1.0, "AAAA"}, {true, 0.0, "AATT"}, {true, 0.5, "TTTT"}, {true, 1.0, "TTAA"}};
+    const std::tuple<bool, double, const char*> cases[] = { { false, 0.0, "TTTT" }, { false, 0.5, "AATT" }, { false, 1.0, "AAAA" }, { true, 0.0, "AATT" }, { true, 0.5, "TTTT" }, { true, 1.0, "TTAA" } };
     for (const auto& [bipolar, value, ring] : cases)
-        for (bool enabled : {true, false})
+        for (bool enabled : { true, false })
         {
             SCOPED_TRACE (juce::String (bipolar ? "bipolar at " : "plain at ") + juce::String (value) + (enabled ? "" : ", disabled"));
             KnobControl knob (bipolar); // with the default range, 0 to 10
@@ -33,8 +33,7 @@ TEST (LookAndFeel, RotaryKnobLayers)
             const float p = 216.0f + 288.0f * (float) value; // the pointer's angle
             // The accent at alpha 204 (102 disabled) over the track, at 255 (128) over the body.
             const juce::uint32 arc = enabled ? 0xff29588e : 0xff304763, pointer = enabled ? accent : 0xff234062;
-            const auto r = [arc, ring = ring] (int i)
-            { return ring[i] == 'A' ? arc : track; };
+            const auto r = [arc, ring = ring] (int i) { return ring[i] == 'A' ? arc : track; };
             // clang-format off
             // radius from the centre, degrees clockwise from 12 o'clock, offset across that ray, colour, tolerance
             const std::tuple<float, float, float, juce::uint32, int> probes[] = {
@@ -82,20 +81,16 @@ TEST (LookAndFeel, BubbleComboTooltipAndButtonPixels)
     std::map<juce::String, juce::Image> img;
     juce::BubbleMessageComponent bubble;
     bubble.setLookAndFeel (&lf);
-    img["bubble"] = testutil::render (60, 40, 1, [&] (juce::Graphics& g)
-                                      { lf.drawBubble (g, bubble, {30.0f, 2.0f}, {10.0f, 10.0f, 40.0f, 20.0f}); });
-    img["tooltip"] = testutil::render (100, 30, 1, [&] (juce::Graphics& g)
-                                       { lf.drawTooltip (g, {}, 100, 30); });
+    img["bubble"] = testutil::render (60, 40, 1, [&] (juce::Graphics& g) { lf.drawBubble (g, bubble, { 30.0f, 2.0f }, { 10.0f, 10.0f, 40.0f, 20.0f }); });
+    img["tooltip"] = testutil::render (100, 30, 1, [&] (juce::Graphics& g) { lf.drawTooltip (g, {}, 100, 30); });
 
     // At 8x the combo box's 1 px arrow has whole pixels at its middle, (105, 12.5).
     juce::ComboBox combo;
     combo.setLookAndFeel (&lf);
-    const auto drawCombo = [&]
-    { return testutil::render (120, 24, 8, [&] (juce::Graphics& g)
-                               { lf.drawComboBox (g, 120, 24, false, 0, 0, 0, 0, combo); }); };
+    const auto drawCombo = [&] { return testutil::render (120, 24, 8, [&] (juce::Graphics& g) { lf.drawComboBox (g, 120, 24, false, 0, 0, 0, 0, combo); }); };
     img["combo"] = drawCombo();
     juce::Value choice;
-    juce::ChoicePropertyComponent property (choice, "choice", {"a"}, {1});
+    juce::ChoicePropertyComponent property (choice, "choice", { "a" }, { 1 });
     property.addAndMakeVisible (combo);
     combo.setEnabled (false);
     img["disabled combo in property"] = drawCombo();
@@ -105,7 +100,7 @@ TEST (LookAndFeel, BubbleComboTooltipAndButtonPixels)
     juce::TextButton button;
     button.setLookAndFeel (&lf);
     button.setBounds (0, 0, 100, 30);
-    const std::tuple<const char*, juce::Button::ButtonState, bool, bool> states[] = {{"down button", juce::Button::buttonDown, false, true}, {"toggled button", juce::Button::buttonNormal, true, true}, {"disabled button", juce::Button::buttonNormal, false, false}, {"button", juce::Button::buttonNormal, false, true}};
+    const std::tuple<const char*, juce::Button::ButtonState, bool, bool> states[] = { { "down button", juce::Button::buttonDown, false, true }, { "toggled button", juce::Button::buttonNormal, true, true }, { "disabled button", juce::Button::buttonNormal, false, false }, { "button", juce::Button::buttonNormal, false, true } };
     for (const auto& [name, state, toggled, enabled] : states)
     {
         button.setState (state);
@@ -132,12 +127,12 @@ TEST (LookAndFeel, BubbleComboTooltipAndButtonPixels)
     }
 
     // Corners on connected edges are square (S), the others rounded (R): top-left, top-right, bottom-left, bottom-right.
-    const std::pair<int, const char*> connections[] = {{juce::Button::ConnectedOnLeft, "SRSR"}, {juce::Button::ConnectedOnTop, "SSRR"}, {juce::Button::ConnectedOnRight | juce::Button::ConnectedOnBottom, "RSSS"}};
+    const std::pair<int, const char*> connections[] = { { juce::Button::ConnectedOnLeft, "SRSR" }, { juce::Button::ConnectedOnTop, "SSRR" }, { juce::Button::ConnectedOnRight | juce::Button::ConnectedOnBottom, "RSSS" } };
     for (const auto& [edges, corners] : connections)
     {
         button.setConnectedEdges (edges);
         const auto b = testutil::render (button, 2);
-        const juce::Point<int> at[] = {{1, 1}, {198, 1}, {1, 56}, {198, 56}};
+        const juce::Point<int> at[] = { { 1, 1 }, { 198, 1 }, { 1, 56 }, { 198, 56 } };
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ ((bool) pixelIs (b, at[i].x, at[i].y, body2d), corners[i] == 'S') << corners << ", corner " << i;
     }

@@ -24,8 +24,7 @@ inline juce::Image render (int width, int height, int scale, const std::function
 
 inline juce::Image render (juce::Component& c, int scale = 1)
 {
-    return render (c.getWidth(), c.getHeight(), scale, [&c] (juce::Graphics& g)
-                   { c.paintEntireComponent (g, false); });
+    return render (c.getWidth(), c.getHeight(), scale, [&c] (juce::Graphics& g) { c.paintEntireComponent (g, false); });
 }
 
 // How many pixels there are of each ARGB value.

@@ -41,8 +41,7 @@ TEST (Themes, ColourTablesAndASamplePanel)
         {juce::TextButton::buttonOnColourId, 0xff000000}, {juce::TextButton::textColourOffId, 0xffffffff}};
     // clang-format on
     const juce::LookAndFeel_V4 dark;
-    const auto entry = [] (const juce::LookAndFeel& lf, int id)
-    { return std::make_pair (lf.isColourSpecified (id), lf.findColour (id).getARGB()); };
+    const auto entry = [] (const juce::LookAndFeel& lf, int id) { return std::make_pair (lf.isColourSpecified (id), lf.findColour (id).getARGB()); };
 
     // A panel as the editor builds them, with a toggled (sync), a pressed (mute) and an idle (menu) icon button.
     GenericPanelView panel ("LOW BAND");
@@ -92,16 +91,16 @@ TEST (Themes, ColourTablesAndASamplePanel)
                      && artifacts.getChildFile (juce::String ("panel_") + key + ".png").replaceWithData (png.getData(), png.getDataSize()));
         // The header's band, its rule from x = 0 to 175 on its last row, 29, and the window below.
         const auto img = testutil::render (panel);
-        for (auto [x, y, argb] : {std::tuple (200, 1, 0xff141414u), {0, 29, 0xff6f6f6fu}, {175, 29, 0xff6f6f6fu}, {176, 29, 0xff141414u}, {100, 30, 0xff191919u}})
+        for (auto [x, y, argb] : { std::tuple (200, 1, 0xff141414u), { 0, 29, 0xff6f6f6fu }, { 175, 29, 0xff6f6f6fu }, { 176, 29, 0xff141414u }, { 100, 30, 0xff191919u } })
             EXPECT_TRUE (testutil::pixelIs (img, x, y, argb));
 
         // Active icons are recoloured from the previous accent (white at first) to this one; the normal icon stays white.
         const auto previous = std::get<1> (themes[(i + 6) % 7]);
-        for (auto [button, ink] : {std::pair (&sync, accent), {&mute, accent}, {&menu, 0xffffffffu}})
+        for (auto [button, ink] : { std::pair (&sync, accent), { &mute, accent }, { &menu, 0xffffffffu } })
         {
             auto colours = testutil::colourCounts (testutil::render (*button, 2));
             EXPECT_GT (colours[ink], 50);
-            for (auto other : {0xffffffffu, previous, accent})
+            for (auto other : { 0xffffffffu, previous, accent })
                 EXPECT_TRUE (other == ink || colours[other] == 0) << "0x" << juce::String::toHexString (other) << " in 0x" << juce::String::toHexString (ink);
         }
         panel.setLookAndFeel (nullptr);

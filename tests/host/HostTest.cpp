@@ -7,19 +7,19 @@
 // a host application loads it.
 namespace
 {
-    std::unique_ptr<juce::AudioPluginInstance> create()
-    {
-        juce::VST3PluginFormat format;
-        juce::OwnedArray<juce::PluginDescription> types;
-        // The module binary sits in <bundle>/Contents/<architecture>/.
-        format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
-        juce::String error;
-        return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
-    }
+std::unique_ptr<juce::AudioPluginInstance> create()
+{
+    juce::VST3PluginFormat format;
+    juce::OwnedArray<juce::PluginDescription> types;
+    // The module binary sits in <bundle>/Contents/<architecture>/.
+    format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
+    juce::String error;
+    return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
+}
 
-    const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
-                                                            "1/16D", "1/8T", "1/16", "1/32D", "1/16T", "1/32", "1/64D", "1/32T", "1/64" };
-    // clang-format off
+const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
+                                                       "1/16D", "1/8T", "1/16", "1/32D", "1/16T", "1/32", "1/64D", "1/32T", "1/64" };
+// clang-format off
     struct Row { const char *id, *name, *label; float start, end, interval, skew, defaultValue; juce::StringArray choices; };
     const Row table[] {
         { "drywet", "Dry/Wet", "%", 0, 100, 1, 1, 50, {} },
@@ -52,7 +52,7 @@ namespace
         { "hightime", "High Time", "ms", 1, 1000, 1, 0.5f, 120, {} },
         { "highsyncedtime", "High Synced Time", "", 0, 17, 1, 1, 8, notes },
     };
-    // clang-format on
+// clang-format on
 } // namespace
 
 TEST (Host, DescriptionAndParameterTable)

@@ -9,7 +9,8 @@
 // or writes a real user's presets.
 struct TempHome
 {
-    TempHome() : old (std::getenv ("HOME"))
+    TempHome()
+        : old (std::getenv ("HOME"))
     {
         folder.createDirectory();
         setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);

@@ -28,93 +28,96 @@ void operator delete (void* p, std::size_t) noexcept { std::free (p); }
 
 namespace
 {
-    using Metadata = std::map<std::string, std::string>;
+using Metadata = std::map<std::string, std::string>;
 
-    Metadata slider (const char* min, const char* max, const char* step, const char* init, Metadata extra = {})
+Metadata slider (const char* min, const char* max, const char* step, const char* init, Metadata extra = {})
+{
+    extra.insert ({ { "uid", "p" }, { "min", min }, { "max", max }, { "step", step }, { "init", init } });
+    return extra;
+}
+
+using Values = std::map<juce::String, float>;
+
+std::string tree (const std::string& children) { return "<corvantide>" + children + "</corvantide>"; }
+const std::string wet25 = tree ("<PARAM id=\"drywet\" value=\"25\"/>");
+
+std::string blob (const std::string& xml, juce::int64 lengthField = -1)
+{
+    const auto n = (juce::uint32) (lengthField >= 0 ? lengthField : (juce::int64) xml.size());
+    return "VC2!" + std::string ({ (char) n, (char) (n >> 8), (char) (n >> 16), (char) (n >> 24) }) + xml + '\0';
+}
+
+struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
+{
+    juce::Optional<PositionInfo> getPosition() const override
     {
-        extra.insert ({ { "uid", "p" }, { "min", min }, { "max", max }, { "step", step }, { "init", init } });
-        return extra;
+        PositionInfo info;
+        info.setBpm (bpm);
+        return info;
     }
 
-    using Values = std::map<juce::String, float>;
-
-    std::string tree (const std::string& children) { return "<corvantide>" + children + "</corvantide>"; }
-    const std::string wet25 = tree ("<PARAM id=\"drywet\" value=\"25\"/>");
-
-    std::string blob (const std::string& xml, juce::int64 lengthField = -1)
+    void process (int numSamples, int channels = 2)
     {
-        const auto n = (juce::uint32) (lengthField >= 0 ? lengthField : (juce::int64) xml.size());
-        return "VC2!" + std::string ({ (char) n, (char) (n >> 8), (char) (n >> 16), (char) (n >> 24) }) + xml + '\0';
+        juce::AudioBuffer<float> buffer (channels, numSamples);
+        buffer.clear();
+        processor.processBlock (buffer, midi);
     }
 
-    struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
+    Values values()
     {
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setBpm (bpm);
-            return info;
-        }
-
-        void process (int numSamples, int channels = 2)
-        {
-            juce::AudioBuffer<float> buffer (channels, numSamples);
-            buffer.clear();
-            processor.processBlock (buffer, midi);
-        }
-
-        Values values()
-        {
-            Values v;
-            for (const auto& entry : processor.bridge->entries)
-                v[entry.id] = entry.rawValue->load();
-            return v;
-        }
-
-        void scramble (int seed)
-        {
-            juce::Random random (seed);
-            for (auto* param : processor.getParameters())
-                param->setValueNotifyingHost (0.05f + 0.9f * random.nextFloat());
-        }
-
-        std::string state()
-        {
-            juce::MemoryBlock b;
-            processor.getStateInformation (b);
-            return std::string (static_cast<const char*> (b.getData()), b.getSize());
-        }
-
-        void restore (const std::string& b) { processor.setStateInformation (b.data(), (int) b.size()); }
-
-        TempHome home;
-        AudioPluginAudioProcessor processor;
-        qnmr::PresetsMenuManager& manager { *processor.presetManager };
-        juce::File folder { home.presetFolder() };
-        juce::MidiBuffer midi;
-        juce::Optional<double> bpm;
-    };
-
-    // Records what the menu asks for instead of touching the parameter state.
-    struct RecordingManager : qnmr::PresetsMenuManager
-    {
-        explicit RecordingManager (AudioPluginAudioProcessor& p) : PresetsMenuManager (p, *p.valueTreeState, "Quenmar_Works", "Corvantide", "cvp") {}
-        void loadPresetFile (const juce::File& file) override { loaded.add (file.getFileName()); }
-        void savePresetAs() override { loaded.add ("save dialog"); }
-        juce::StringArray loaded;
-    };
-
-    // One line per item, sub-menus inline: "text id", "[folder]" then its items, "-" for a separator.
-    void describe (const juce::PopupMenu& menu, juce::StringArray& lines)
-    {
-        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
-        {
-            const auto& item = it.getItem();
-            lines.add (item.isSeparator ? "-" : item.subMenu != nullptr ? "[" + item.text + "]" : item.text + " " + juce::String (item.itemID));
-            if (item.subMenu != nullptr)
-                describe (*item.subMenu, lines);
-        }
+        Values v;
+        for (const auto& entry : processor.bridge->entries)
+            v[entry.id] = entry.rawValue->load();
+        return v;
     }
+
+    void scramble (int seed)
+    {
+        juce::Random random (seed);
+        for (auto* param : processor.getParameters())
+            param->setValueNotifyingHost (0.05f + 0.9f * random.nextFloat());
+    }
+
+    std::string state()
+    {
+        juce::MemoryBlock b;
+        processor.getStateInformation (b);
+        return std::string (static_cast<const char*> (b.getData()), b.getSize());
+    }
+
+    void restore (const std::string& b) { processor.setStateInformation (b.data(), (int) b.size()); }
+
+    TempHome home;
+    AudioPluginAudioProcessor processor;
+    qnmr::PresetsMenuManager& manager { *processor.presetManager };
+    juce::File folder { home.presetFolder() };
+    juce::MidiBuffer midi;
+    juce::Optional<double> bpm;
+};
+
+// Records what the menu asks for instead of touching the parameter state.
+struct RecordingManager : qnmr::PresetsMenuManager
+{
+    explicit RecordingManager (AudioPluginAudioProcessor& p)
+        : PresetsMenuManager (p, *p.valueTreeState, "Quenmar_Works", "Corvantide", "cvp")
+    {}
+    void loadPresetFile (const juce::File& file) override { loaded.add (file.getFileName()); }
+    void savePresetAs() override { loaded.add ("save dialog"); }
+    juce::StringArray loaded;
+};
+
+// One line per item, sub-menus inline: "text id", "[folder]" then its items, "-" for a separator.
+void describe (const juce::PopupMenu& menu, juce::StringArray& lines)
+{
+    for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+    {
+        const auto& item = it.getItem();
+        lines.add (item.isSeparator ? "-" : item.subMenu != nullptr ? "[" + item.text + "]"
+                                                                    : item.text + " " + juce::String (item.itemID));
+        if (item.subMenu != nullptr)
+            describe (*item.subMenu, lines);
+    }
+}
 } // namespace
 
 // The kinds and ranges of the real parameters show in the host's table; these are the rest.
@@ -181,8 +184,7 @@ TEST_F (ProcessorTest, TempoParametersAndBuses)
 
     // Only stereo in, stereo out.
     using Set = juce::AudioChannelSet;
-    const std::pair<Set, Set> layouts[] { { Set::stereo(), Set::stereo() }, { Set::mono(), Set::mono() }, { Set::stereo(), Set::mono() },
-                                          { Set::mono(), Set::stereo() }, { Set::disabled(), Set::stereo() }, { Set::create5point1(), Set::create5point1() } };
+    const std::pair<Set, Set> layouts[] { { Set::stereo(), Set::stereo() }, { Set::mono(), Set::mono() }, { Set::stereo(), Set::mono() }, { Set::mono(), Set::stereo() }, { Set::disabled(), Set::stereo() }, { Set::create5point1(), Set::create5point1() } };
     for (const auto& [in, out] : layouts)
         EXPECT_EQ (processor.checkBusesLayoutSupported ({ { in }, { out } }), &in == &layouts[0].first) << in.getDescription() << " / " << out.getDescription();
 }
