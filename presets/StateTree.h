@@ -10,8 +10,10 @@ namespace qnmr
 // AudioProcessorValueTreeState::replaceState:
 // - a property repeated within one child keeps only its first value, the
 //   one the restore applies;
-// - a "value" that is not a number is dropped, so that parameter takes its
+// - a "value" that reads as NaN is dropped, so that parameter takes its
 //   default (as with no value at all) instead of passing NaN to the engine;
+//   other texts read as the framework reads them ("abc" is 0, then limited
+//   to the parameter's range);
 // - every parameter that no child names gets a child holding its current
 //   value, appended at the end. Without it the framework appends an empty
 //   child and thereby resets such a parameter to its default, where a
