@@ -11,5 +11,7 @@ if(CORVANTIDE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# NaN and denormal behaviour must stay IEEE: the engine's output is compared bit for bit.
-add_compile_options(-fno-fast-math)
+# NaN and denormal behaviour must stay IEEE, and no multiply-add may be fused
+# behind our back (GCC does so for C++ on CPUs with FMA): the engine's output
+# is compared bit for bit with a stored render.
+add_compile_options(-fno-fast-math -ffp-contract=off)
