@@ -336,6 +336,7 @@ TEST_F (EditorTest, OptionsMenuThemesAndClosingWithMenusOpen)
         if (it.getItem().text == "MAGENTA")
             it.getItem().action();
     EXPECT_EQ (storedPreference ("theme"), "pink");
+    juce::PopupMenu::dismissAllActiveMenus();
     testutil::pumpMessages (30);
     EXPECT_EQ (accentOf (editor->mainView), pink);
 
