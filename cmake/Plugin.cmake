@@ -84,18 +84,28 @@ set(CORVANTIDE_FONT_FILE
 if(NOT EXISTS "${CORVANTIDE_FONT_FILE}")
   message(FATAL_ERROR "Roboto Medium not found at ${CORVANTIDE_FONT_FILE}: install fonts-roboto-unhinted (scripts/setup.sh)")
 endif()
+set(CORVANTIDE_ASSET_FILES
+  ${PROJECT_SOURCE_DIR}/assets/menu_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/left_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/right_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/random_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/sync_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/mute_off_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/mute_icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/QW_Icon.svg
+  ${PROJECT_SOURCE_DIR}/assets/corvantide_logo.svg
+  ${CORVANTIDE_FONT_FILE})
 juce_add_binary_data(CorvantideAssets
   HEADER_NAME BinaryData.h
   NAMESPACE BinaryData
-  SOURCES
-    ${PROJECT_SOURCE_DIR}/assets/menu_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/left_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/right_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/random_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/sync_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/mute_off_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/mute_icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/QW_Icon.svg
-    ${PROJECT_SOURCE_DIR}/assets/corvantide_logo.svg
-    ${CORVANTIDE_FONT_FILE})
+  SOURCES ${CORVANTIDE_ASSET_FILES})
+# The framework's generating command depends only on the list of file names,
+# so an edited asset would stay stale in an incremental build. Appending the
+# files themselves to that command's dependencies makes it run again whenever
+# one of them changes (CMake stops with an error should the framework ever
+# name its first output differently).
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_CorvantideAssets/JuceLibraryCode/BinaryData1.cpp
+  APPEND
+  DEPENDS ${CORVANTIDE_ASSET_FILES})
 target_link_libraries(Corvantide PUBLIC CorvantideAssets)
