@@ -352,10 +352,13 @@ def main():
             sync_mirror(ROOT, src)
         workers.append(Worker(k, src, build, build_jobs, args.ctest_jobs, args.timeout, None))
 
-    def on_term(signum, frame):
+    def on_signal(signum, frame):
         raise KeyboardInterrupt
 
-    signal.signal(signal.SIGTERM, on_term)
+    # Installed explicitly: a shell that starts the run in the background
+    # hands it SIGINT ignored, and Python would keep it that way.
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, on_signal)
 
     outcomes = {}
     started = time.monotonic()
