@@ -1,0 +1,107 @@
+#include "host/XScreen.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+
+namespace
+{
+// A console-style host gets no X error handler from the framework, and Xlib's
+// default one ends the process. Without a window manager the framework asks
+// for properties of atoms that nobody created (BadAtom), which is harmless.
+int reportXError (Display* display, XErrorEvent* event)
+{
+    if (event->error_code != BadAtom)
+    {
+        char text[256] {};
+        XGetErrorText (display, event->error_code, text, sizeof (text));
+        std::fprintf (stderr, "X error ignored: %s (request %d)\n", text, (int) event->request_code);
+    }
+    return 0;
+}
+
+// Before main and so before any other Xlib call: the plug-in's own framework
+// copy talks to the server from its message thread too.
+[[maybe_unused]] const bool xReady = [] {
+    XInitThreads();
+    XSetErrorHandler (reportXError);
+    return true;
+}();
+
+Display* display()
+{
+    static Display* const d = XOpenDisplay (nullptr);
+    return d;
+}
+
+int channel (unsigned long pixel, unsigned long mask)
+{
+    if (mask == 0)
+        return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1) == 0)
+        ++shift;
+    return (int) (((pixel & mask) >> shift) * 255 / (mask >> shift));
+}
+} // namespace
+
+namespace xscreen
+{
+juce::Image grab (juce::Rectangle<int> area)
+{
+    auto* d = display();
+    if (d == nullptr || area.isEmpty())
+        return {};
+
+    XSync (d, False);
+    XImage* x = XGetImage (d, DefaultRootWindow (d), area.getX(), area.getY(), (unsigned) area.getWidth(),
+                           (unsigned) area.getHeight(), AllPlanes, ZPixmap);
+    if (x == nullptr)
+        return {};
+
+    juce::Image image (juce::Image::RGB, area.getWidth(), area.getHeight(), false, juce::SoftwareImageType());
+    for (int y = 0; y < area.getHeight(); ++y)
+        for (int i = 0; i < area.getWidth(); ++i)
+        {
+            const auto p = XGetPixel (x, i, y);
+            image.setPixelAt (i, y, juce::Colour ((juce::uint8) channel (p, x->red_mask), (juce::uint8) channel (p, x->green_mask), (juce::uint8) channel (p, x->blue_mask)));
+        }
+    XDestroyImage (x);
+    return image;
+}
+
+void click (juce::Point<int> position)
+{
+    auto* d = display();
+    if (d == nullptr)
+        return;
+
+    const auto send = [d] (auto&& event) {
+        event();
+        XFlush (d);
+        pump (60);
+    };
+    send ([&] { XTestFakeMotionEvent (d, DefaultScreen (d), position.x, position.y, CurrentTime); });
+    send ([&] { XTestFakeButtonEvent (d, 1, True, CurrentTime); });
+    send ([&] { XTestFakeButtonEvent (d, 1, False, CurrentTime); });
+}
+
+bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+    while (! condition())
+    {
+        if (juce::Time::getMillisecondCounter() >= end)
+            return false;
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    }
+    return true;
+}
+
+void pump (int milliseconds)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+} // namespace xscreen
