@@ -38,7 +38,14 @@ set(CORVANTIDE_GUI_SOURCES
   gui/GenericPanelView.cpp)
 
 set(CORVANTIDE_EDITOR_SOURCES
-  editor/ParameterLinkDecoration.cpp)
+  editor/ParameterLinkDecoration.cpp
+  editor/FooterView.cpp
+  editor/BandView.cpp
+  editor/BandSplitterView.cpp
+  editor/OutputView.cpp
+  editor/MainView.cpp
+  editor/EditorController.cpp
+  editor/PluginEditor.cpp)
 
 set(CORVANTIDE_OWN_SOURCES
   ${CORVANTIDE_PROCESSOR_SOURCES}

@@ -1,5 +1,6 @@
 #include "processor/PluginProcessor.h"
 
+#include "editor/PluginEditor.h"
 #include "presets/StateTree.h"
 
 AudioPluginAudioProcessor::AudioPluginAudioProcessor()
@@ -68,7 +69,7 @@ bool AudioPluginAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorEditor* AudioPluginAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new AudioPluginAudioProcessorEditor (*this);
 }
 
 bool AudioPluginAudioProcessor::hasEditor() const { return true; }
