@@ -1,32 +1,16 @@
 #include "host/XScreen.h"
+#include "support/XErrorHandler.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <cstdio>
-
 namespace
 {
-// A console-style host gets no X error handler from the framework, and Xlib's
-// default one ends the process. Without a window manager the framework asks
-// for properties of atoms that nobody created (BadAtom), which is harmless.
-int reportXError (Display* display, XErrorEvent* event)
-{
-    if (event->error_code != BadAtom)
-    {
-        char text[256] {};
-        XGetErrorText (display, event->error_code, text, sizeof (text));
-        std::fprintf (stderr, "X error ignored: %s (request %d)\n", text, (int) event->request_code);
-    }
-    return 0;
-}
-
-// Before main and so before any other Xlib call: the plug-in's own framework
+// Before main, and so before any other Xlib call: the plug-in's own framework
 // copy talks to the server from its message thread too.
 [[maybe_unused]] const bool xReady = [] {
-    XInitThreads();
-    XSetErrorHandler (reportXError);
+    testutil::ignoreMissingAtomErrors();
     return true;
 }();
 
@@ -62,12 +46,15 @@ juce::Image grab (juce::Rectangle<int> area)
         return {};
 
     juce::Image image (juce::Image::RGB, area.getWidth(), area.getHeight(), false, juce::SoftwareImageType());
-    for (int y = 0; y < area.getHeight(); ++y)
-        for (int i = 0; i < area.getWidth(); ++i)
-        {
-            const auto p = XGetPixel (x, i, y);
-            image.setPixelAt (i, y, juce::Colour ((juce::uint8) channel (p, x->red_mask), (juce::uint8) channel (p, x->green_mask), (juce::uint8) channel (p, x->blue_mask)));
-        }
+    {
+        juce::Image::BitmapData pixels (image, juce::Image::BitmapData::writeOnly);
+        for (int y = 0; y < area.getHeight(); ++y)
+            for (int i = 0; i < area.getWidth(); ++i)
+            {
+                const auto p = XGetPixel (x, i, y);
+                pixels.setPixelColour (i, y, juce::Colour ((juce::uint8) channel (p, x->red_mask), (juce::uint8) channel (p, x->green_mask), (juce::uint8) channel (p, x->blue_mask)));
+            }
+    }
     XDestroyImage (x);
     return image;
 }
