@@ -357,3 +357,23 @@ TEST_F (HostEditor, RandomiseClickChangesOnlyTheRandomisedParameters)
         }
     }
 }
+
+// The host closes the editor while the options menu or the preset menu is
+// open: the menu, a window of its own, goes with it and the process lives on.
+TEST_F (HostEditor, ClosingWithAMenuOpenTakesTheMenuAway)
+{
+    // Footer at (2, 440): the options button at (546, 26), the preset name at (299, 26, 197, 26).
+    for (const auto button : { juce::Point<float> (2 + 546 + 13, 440 + 26 + 13), juce::Point<float> (2 + 299 + 98, 440 + 26 + 13) })
+    {
+        SCOPED_TRACE (button.toString());
+        const auto before = xscreen::mappedTopLevelWindows();
+        open();
+        const auto withEditor = xscreen::mappedTopLevelWindows();
+        xscreen::click (editor->getScreenPosition() + onWindow (button.x, button.y));
+        EXPECT_TRUE (xscreen::pumpUntil ([&] { return xscreen::mappedTopLevelWindows() > withEditor; }, 2000));
+
+        close();
+        EXPECT_TRUE (xscreen::pumpUntil ([&] { return xscreen::mappedTopLevelWindows() == before; }, 2000))
+            << xscreen::mappedTopLevelWindows() << " windows, " << before << " before opening";
+    }
+}

@@ -75,6 +75,31 @@ void click (juce::Point<int> position)
     send ([&] { XTestFakeButtonEvent (d, 1, False, CurrentTime); });
 }
 
+int mappedTopLevelWindows()
+{
+    auto* d = display();
+    if (d == nullptr)
+        return -1;
+
+    XSync (d, False);
+    Window root {}, parent {};
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree (d, DefaultRootWindow (d), &root, &parent, &children, &count) == 0)
+        return -1;
+
+    int mapped = 0;
+    for (unsigned int i = 0; i < count; ++i)
+    {
+        XWindowAttributes attributes {};
+        if (XGetWindowAttributes (d, children[i], &attributes) != 0 && attributes.map_state == IsViewable)
+            ++mapped;
+    }
+    if (children != nullptr)
+        XFree (children);
+    return mapped;
+}
+
 bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;

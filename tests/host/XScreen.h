@@ -14,6 +14,10 @@ juce::Image grab (juce::Rectangle<int> screenArea);
 // host's message loop pumped between the events so both sides see each one.
 void click (juce::Point<int> screenPosition);
 
+// How many windows are mapped directly on the root window: the host's
+// top-level windows and any pop-up menu, from either framework copy.
+int mappedTopLevelWindows();
+
 // Runs the host's message loop until the condition holds or the time is up.
 bool pumpUntil (const std::function<bool()>& condition, int timeoutMs);
 void pump (int milliseconds);
