@@ -167,8 +167,17 @@ void checkState (juce::AudioPluginInstance& instance, juce::AudioPluginInstance&
            "state restores every parameter into a second instance", "differ: " + mismatches.joinIntoString (", "));
 }
 
+// The editor keeps its width in %APPDATA%\Quenmar_Works\Corvantide.prefs.
+juce::File preferencesFile()
+{
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Quenmar_Works").getChildFile ("Corvantide.prefs");
+}
+
 void checkEditor (juce::AudioPluginInstance& instance)
 {
+    // The Wine prefix belongs to this check: start as a first-time user.
+    preferencesFile().deleteFile();
+
     std::unique_ptr<juce::AudioProcessorEditor> editor (instance.createEditorIfNeeded());
     if (editor == nullptr)
         return check (false, "editor created and shown");
@@ -177,12 +186,19 @@ void checkEditor (juce::AudioPluginInstance& instance)
     editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
     editor->setVisible (true);
     pumpMessages (500);
-    check (editor->isOnDesktop() && editor->getWidth() > 0 && editor->getHeight() > 0, "editor created and shown",
-           juce::String (editor->getWidth()) + " x " + juce::String (editor->getHeight()));
+    const auto size = juce::String (editor->getWidth()) + " x " + juce::String (editor->getHeight());
+    check (editor->isOnDesktop() && size == "800 x 520", "editor shown at 800 x 520 with no preferences file", size);
 
     instance.editorBeingDeleted (editor.get());
     editor.reset();
     pumpMessages (200);
+
+    juce::PropertiesFile::Options options;
+    options.applicationName = "Corvantide";
+    options.filenameSuffix = ".prefs";
+    options.folderName = "Quenmar_Works";
+    const auto stored = juce::PropertiesFile (preferencesFile(), options).getValue ("editor_width", "none");
+    check (stored == "800", "closing the editor stores its width in " + preferencesFile().getFullPathName(), "editor_width: " + stored);
 }
 
 void checkHost (const juce::File& module)
