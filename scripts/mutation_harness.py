@@ -161,10 +161,9 @@ RESTORER = Restorer()
 
 # ---------------------------------------------------------------------------
 class Worker:
-    def __init__(self, index, src, build, build_jobs, ctest_jobs, timeout, log):
+    def __init__(self, index, src, build, build_jobs, ctest_jobs, timeout):
         self.index, self.src, self.build = index, src, build
         self.build_jobs, self.ctest_jobs, self.timeout = build_jobs, ctest_jobs, timeout
-        self.log = log
 
     def env(self):
         env = dict(os.environ)
@@ -313,7 +312,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--faults", default=os.path.join(ROOT, "scripts", "mutation-faults.txt"))
     parser.add_argument("--only", action="append", default=[],
-                        help="fault ids or shell patterns, comma separated (repeatable), e.g. 'engine-*,editor-width-clamp'")
+                        help="fault ids or shell patterns, comma separated (repeatable), e.g. 'engine-*,window-width-no-ceiling'")
     parser.add_argument("--jobs", "-j", type=int, default=1,
                         help="parallel workers, each with its own source copy and build dir (default 1)")
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "mutation"))
@@ -353,7 +352,7 @@ def main():
             src, build = os.path.join(base, f"src-{k}"), os.path.join(base, f"build-{k}")
             os.makedirs(src, exist_ok=True)
             sync_mirror(ROOT, src)
-        workers.append(Worker(k, src, build, build_jobs, args.ctest_jobs, args.timeout, None))
+        workers.append(Worker(k, src, build, build_jobs, args.ctest_jobs, args.timeout))
 
     def on_signal(signum, frame):
         raise KeyboardInterrupt
