@@ -347,7 +347,7 @@ def main():
     workers = []
     for k in range(jobs):
         if k == 0:
-            src, build = ROOT, (base if jobs == 1 else os.path.join(base, "build-0"))
+            src, build = ROOT, os.path.join(base, "build-0")
         else:
             src, build = os.path.join(base, f"src-{k}"), os.path.join(base, f"build-{k}")
             os.makedirs(src, exist_ok=True)
