@@ -1,5 +1,8 @@
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <new>
 
 #include <xmmintrin.h>
@@ -220,6 +223,46 @@ TEST_F (ProcessorTest, ProcessBlockKeepsMxcsrAndAllocatesNothing)
     counting = false;
     EXPECT_EQ (allocations.load(), 1);
     processor.setPlayHead (nullptr);
+}
+
+// NaN and infinities in the input are heard as silence: from the burst on, the output equals,
+// bit for bit, what zeros in their place give (before, it stayed NaN until the plug-in was reloaded).
+TEST_F (ProcessorTest, NonFiniteInputIsHeardAsSilence)
+{
+    constexpr auto nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    // clang-format off
+    const std::tuple<const char*, std::vector<int>, std::vector<float>> bursts[] {
+        // channels, values (sample i of the burst block gets values[i % size], others keep the signal)
+        { "one NaN in the left channel", { 0 }, { nan } },
+        { "a block of +inf in both", { 0, 1 }, std::vector<float> (256, inf) },
+        { "-inf, negative NaN and a signalling NaN on the right", { 1 }, { -inf, -nan, std::numeric_limits<float>::signaling_NaN(), 0.5f } },
+    };
+    // clang-format on
+
+    AudioPluginAudioProcessor reference;
+    for (const auto& [what, burstChannels, values] : bursts)
+    {
+        SCOPED_TRACE (what);
+        processor.prepareToPlay (48000.0, 256);
+        reference.prepareToPlay (48000.0, 256);
+        juce::Random random (7);
+        for (int block = 0; block < 40; ++block)
+        {
+            juce::AudioBuffer<float> in (2, 256), silenced (2, 256);
+            for (int i = 0; i < 2 * 256; ++i)
+                in.setSample (i % 2, i / 2, random.nextFloat() - 0.5f);
+            silenced.makeCopyOf (in);
+            for (int channel : block == 10 ? burstChannels : std::vector<int>())
+                for (int i = 0; i < 256; ++i)
+                    if (const auto v = values[(size_t) i % values.size()]; ! std::isfinite (v))
+                        in.setSample (channel, i, v), silenced.setSample (channel, i, 0.0f);
+
+            processor.processBlock (in, midi);
+            reference.processBlock (silenced, midi);
+            for (int channel = 0; channel < 2; ++channel)
+                ASSERT_EQ (std::memcmp (in.getReadPointer (channel), silenced.getReadPointer (channel), 256 * sizeof (float)), 0) << "block " << block << " channel " << channel;
+        }
+    }
 }
 
 TEST_F (ProcessorTest, BlobBytes)
