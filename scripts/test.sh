@@ -19,6 +19,18 @@ HOME="$SCRATCH_HOME" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   || fail "test suite (see the output above)"
 cd "$ROOT"
 
+# The state, preset, audio and host-state tests again, built with ASan and
+# UBSan (only the framework modules they run through are instrumented:
+# cmake/SanitizerScope.cmake). Any report fails the run.
+SANITIZE_BUILD="${SANITIZE_BUILD_DIR:-$ROOT/build/sanitize}"
+configure_and_build "$SANITIZE_BUILD" RelWithDebInfo -DCORVANTIDE_SANITIZE=ON -DCORVANTIDE_BENCH=OFF
+step "Running the processor, host and fuzz tests under ASan and UBSan"
+cd "$SANITIZE_BUILD"
+HOME="$SCRATCH_HOME" UBSAN_OPTIONS=print_stacktrace=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|Host|HostState|StateFuzz)\.' \
+  || fail "tests under the sanitizers (see the output above)"
+cd "$ROOT"
+
 step "Building the Windows x64 module and checking it under Wine"
 bash "$ROOT/scripts/build-windows.sh" || fail "Windows build or Wine host check (see the output above)"
 echo
