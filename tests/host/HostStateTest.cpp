@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "host/PluginModule.h"
+
 // Damaged copies of what a host stores for the component (our blob, then the
 // client's trailer: 8 zero bytes, its value tree, that tree's 64-bit length and
 // "JUCEPrivateData") go back through the built module as a host hands them over.
 namespace
 {
-std::unique_ptr<juce::AudioPluginInstance> load()
-{
-    juce::VST3PluginFormat format;
-    juce::OwnedArray<juce::PluginDescription> types;
-    format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
-    juce::String error;
-    return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
-}
-
 juce::StringArray values (juce::AudioPluginInstance& plugin)
 {
     juce::StringArray v;
@@ -75,7 +68,7 @@ void setTrailerLength (juce::MemoryBlock& stream, juce::uint64 length)
 // nothing; before, the client read far outside the data and crashed the host.
 TEST (HostState, TrailerLengthOutsideTheDataChangesNothing)
 {
-    const auto source = load(), target = load();
+    const auto source = testutil::loadPluginModule(), target = testutil::loadPluginModule();
     ASSERT_TRUE (source != nullptr && target != nullptr);
     scramble (*source, 3);
     source->getBypassParameter()->setValueNotifyingHost (1.0f);
@@ -110,7 +103,7 @@ TEST (HostState, TrailerLengthOutsideTheDataChangesNothing)
 // value; and the instance still restores a good state afterwards.
 TEST (HostState, MutatedStatesThroughTheClient)
 {
-    const auto source = load(), target = load();
+    const auto source = testutil::loadPluginModule(), target = testutil::loadPluginModule();
     ASSERT_TRUE (source != nullptr && target != nullptr);
     scramble (*source, 5);
     const HostState state (*source);
