@@ -1,5 +1,7 @@
 // Speed of the engine alone: 48 kHz, in place, blocks of 256, flush-to-zero on,
-// 60 s of stereo noise, for the default and the "active" setting.
+// 60 s of stereo noise, for the default and the "active" setting; then the
+// processor's guard against non-finite input on the same noise, as a share of
+// the engine's time.
 //
 //     corvantide_bench                 ns per stereo sample and real-time factor, median of 5
 //     corvantide_bench --callgrind [default|active]
@@ -7,6 +9,7 @@
 //                                      bench/count-instructions.sh runs it under callgrind
 
 #include "engine/PlimbradeDSP.h"
+#include "processor/SilenceNonFinite.h"
 
 #include <faust/gui/MapUI.h>
 
@@ -94,7 +97,8 @@ int main (int argc, char** argv)
 
     const auto input = noise (60, 1);
     std::printf ("engine alone, %d Hz, blocks of 256, %zu stereo samples (60 s), median of 5\n", sampleRate, input[0].size());
-    for (const std::string setting : { "default", "active" })
+    double defaultSeconds = 0.0;
+    for (const std::string setting : { "default", "active", "guard" })
     {
         std::vector<double> runs;
         for (int run = 0; run < 5; ++run)
@@ -102,13 +106,23 @@ int main (int argc, char** argv)
             auto engine = makeEngine (setting);
             auto s = input;
             const auto start = std::chrono::steady_clock::now();
-            process (*engine, s);
+            if (setting == "guard")
+                for (size_t first = 0; first < s[0].size(); first += 256)
+                    for (auto& channel : s)
+                        silenceNonFinite (channel.data() + first, static_cast<int> (std::min<size_t> (256, s[0].size() - first)));
+            else
+                process (*engine, s);
             runs.push_back (std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count());
             volatile float sink = s[0][s[0].size() / 2]; // keeps the work from being dropped
             (void) sink;
         }
         std::sort (runs.begin(), runs.end());
-        std::printf ("%-8s %8.1f ns per stereo sample   real-time factor %7.1f\n", setting.c_str(), runs[2] * 1.0e9 / static_cast<double> (input[0].size()), 60.0 / runs[2]);
+        defaultSeconds = setting == "default" ? runs[2] : defaultSeconds;
+        std::printf ("%-8s %8.1f ns per stereo sample   ", setting.c_str(), runs[2] * 1.0e9 / static_cast<double> (input[0].size()));
+        if (setting == "guard")
+            std::printf ("%.2f %% of the default engine\n", 100.0 * runs[2] / defaultSeconds);
+        else
+            std::printf ("real-time factor %7.1f\n", 60.0 / runs[2]);
     }
     return 0;
 }

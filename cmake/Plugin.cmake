@@ -1,6 +1,8 @@
 # The plug-in: JUCE's shared-code target "Corvantide" holds every subsystem
 # (tests and benchmarks link it), and "Corvantide_VST3" is the module.
 
+include(${CMAKE_CURRENT_LIST_DIR}/JuceVst3WrapperPatch.cmake)
+
 juce_add_plugin(Corvantide
   PRODUCT_NAME "Corvantide"
   COMPANY_NAME "Quenmar_Works"

@@ -53,33 +53,26 @@ void BandView::resized()
     const auto row3 = content;
 
     using namespace layout;
-    constexpr int knob = 50;
     constexpr int button = 26;
 
     timeSyncButton.setBounds (centred (row1a, button, button));
-    timeKnob.setBounds (centred (leftCell (row1a), knob, knob));
     // TIME's caption goes under the sync button, between the knob and the
     // synced-time box, since both time controls share it.
-    const auto timeCaption = captionUnder (timeKnob);
-    timeLabel.setBounds (timeCaption.withX (timeSyncButton.getX() + timeSyncButton.getWidth() / 2 - timeCaption.getWidth() / 2));
+    placeKnob (timeKnob, timeLabel, leftCell (row1a));
+    timeLabel.setBounds (timeLabel.getBounds().withX (timeSyncButton.getX() + timeSyncButton.getWidth() / 2 - timeLabel.getWidth() / 2));
     syncedTimeBox.setBounds (centred (rightCell (row1a), 70, 18));
 
-    feedKnob.setBounds (centred (leftCell (row1b), knob, knob));
-    feedLabel.setBounds (captionUnder (feedKnob));
-    dampKnob.setBounds (centred (rightCell (row1b), knob, knob));
-    dampLabel.setBounds (captionUnder (dampKnob));
+    placeKnob (feedKnob, feedLabel, leftCell (row1b));
+    placeKnob (dampKnob, dampLabel, rightCell (row1b));
 
-    shiftKnob.setBounds (centred (leftCell (row2), knob, knob));
-    shiftLabel.setBounds (captionUnder (shiftKnob));
+    placeKnob (shiftKnob, shiftLabel, leftCell (row2));
     windowSlider.setBounds (centred (rightCell (row2), 60, 18));
     // The value box is shorter than a knob; its caption shares SHIFT's line.
     windowLabel.setBounds (captionUnder (windowSlider).withY (shiftLabel.getY()));
 
-    ampKnob.setBounds (centred (leftCell (row3), knob, knob));
-    ampLabel.setBounds (captionUnder (ampKnob));
+    placeKnob (ampKnob, ampLabel, leftCell (row3));
     muteButton.setBounds (centred (row3, button, button));
-    panKnob.setBounds (centred (rightCell (row3), knob, knob));
-    panLabel.setBounds (captionUnder (panKnob));
+    placeKnob (panKnob, panLabel, rightCell (row3));
 
     linkDecoration.setBounds (gapBetween (shiftKnob, windowSlider));
     // Behind the header too, so the mark never covers anything.

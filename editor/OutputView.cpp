@@ -30,7 +30,6 @@ void OutputView::resized()
     const auto row1Top = row1Bottom.removeFromTop (row1.getHeight() / 2);
 
     using namespace layout;
-    constexpr int knob = 50;
     constexpr int boxWidth = 90;
     constexpr int boxHeight = 18;
     constexpr int boxDrop = 20;
@@ -42,20 +41,15 @@ void OutputView::resized()
         caption.setBounds (box.getBounds().translated (0, -box.getHeight() - boxCaptionGap));
     };
 
-    diffusionKnob.setBounds (centred (leftCell (row1), knob, knob));
-    diffusionLabel.setBounds (captionUnder (diffusionKnob));
+    placeKnob (diffusionKnob, diffusionLabel, leftCell (row1));
     placeBox (delayTypeBox, delayTypeLabel, rightCell (row1Top));
     placeBox (pitchRoutingBox, pitchRoutingLabel, rightCell (row1Bottom));
 
-    driftKnob.setBounds (centred (leftCell (row2), knob, knob));
-    driftLabel.setBounds (captionUnder (driftKnob));
-    rateKnob.setBounds (centred (rightCell (row2), knob, knob));
-    rateLabel.setBounds (captionUnder (rateKnob));
+    placeKnob (driftKnob, driftLabel, leftCell (row2));
+    placeKnob (rateKnob, rateLabel, rightCell (row2));
 
-    ampKnob.setBounds (centred (leftCell (row3), knob, knob));
-    ampLabel.setBounds (captionUnder (ampKnob));
-    dryWetKnob.setBounds (centred (rightCell (row3), knob, knob));
-    dryWetLabel.setBounds (captionUnder (dryWetKnob));
+    placeKnob (ampKnob, ampLabel, leftCell (row3));
+    placeKnob (dryWetKnob, dryWetLabel, rightCell (row3));
 
     linkDecoration.setBounds (gapBetween (driftKnob, rateKnob));
     linkDecoration.toBack();

@@ -31,6 +31,14 @@ inline juce::Rectangle<int> captionUnder (const juce::Component& control)
     return { bounds.getX(), bounds.getBottom(), bounds.getWidth(), captionHeight };
 }
 
+/** A 50 x 50 knob centred in its cell, with its caption under it. */
+inline void placeKnob (juce::Component& knob, juce::Component& caption, juce::Rectangle<int> cell)
+{
+    constexpr int knobSize = 50;
+    knob.setBounds (centred (cell, knobSize, knobSize));
+    caption.setBounds (captionUnder (knob));
+}
+
 /** The gap between two controls side by side, with the left one's top and
     height; zero wide where they touch or overlap. */
 inline juce::Rectangle<int> gapBetween (const juce::Component& left, const juce::Component& right)

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
-#include <limits>
 
 namespace qnmr
 {
@@ -70,6 +70,90 @@ namespace
         return j < s.size() && s[j] == ';';
     }
 
+    // Counts, without parsing, what StateLimits bound. The depth follows start,
+    // end and empty-element tags and skips comments, CDATA sections,
+    // processing instructions and quoted attribute values. On broken markup
+    // the framework's reader may nest otherwise, but never deeper than the
+    // number of elements counted here.
+    bool isWithinLimits (const std::string& s)
+    {
+        if (s.size() > (size_t) StateLimits::maxBytes || std::count (s.begin(), s.end(), '=') > StateLimits::maxAttributes)
+            return false;
+
+        int elements = 0, depth = 0;
+        for (auto i = s.find ('<'); i < s.size(); i = s.find ('<', i))
+        {
+            const auto skipPast = [&s, &i] (const char* end, size_t from) {
+                const auto found = s.find (end, from);
+                i = found == std::string::npos ? s.size() : found + std::strlen (end);
+            };
+
+            if (s.compare (i, 2, "</") == 0)
+            {
+                depth = std::max (0, depth - 1);
+                skipPast (">", i);
+                continue;
+            }
+
+            if (++elements > StateLimits::maxElements)
+                return false;
+
+            if (s.compare (i, 4, "<!--") == 0)
+                skipPast ("-->", i + 4);
+            else if (s.compare (i, 9, "<![CDATA[") == 0)
+                skipPast ("]]>", i + 9);
+            else if (s.compare (i, 2, "<?") == 0)
+                skipPast ("?>", i + 2);
+            else
+            {
+                auto end = i + 1;
+                for (char quote = 0; end < s.size() && (quote != 0 || s[end] != '>'); ++end)
+                    quote = quote == 0 && (s[end] == '"' || s[end] == '\'') ? s[end] : (s[end] == quote ? 0 : quote);
+
+                if (depth + 1 > StateLimits::maxDepth)
+                    return false;
+
+                depth += end < s.size() && s[end - 1] == '/' ? 0 : 1;
+                i = end;
+            }
+        }
+
+        return true;
+    }
+
+    // The framework's number reader gathers an exponent's digits in an int,
+    // which overflows past nine significant digits. Any such exponent makes a
+    // double infinite or zero, and so does 999999999, which it reads safely.
+    // The text is otherwise kept as it was, so every other value reads as before.
+    juce::String withExponentsCapped (const juce::String& text)
+    {
+        const auto s = text.toStdString();
+        std::string out;
+        bool capped = false;
+        for (size_t i = 0; i < s.size();)
+        {
+            const bool exponent = s[i] == 'e' || s[i] == 'E';
+            out += s[i++];
+            if (! exponent)
+                continue;
+
+            if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+                out += s[i++];
+
+            const auto digits = i;
+            while (i < s.size() && isDigit (s[i]))
+                ++i;
+
+            const auto significant = std::min (s.find_first_not_of ('0', digits), i);
+            if (i - significant > 9)
+                out += "999999999", capped = true;
+            else
+                out.append (s, digits, i - digits);
+        }
+
+        return capped ? juce::String::fromUTF8 (out.data(), (int) out.size()) : text;
+    }
+
     // Shapes of text that the framework's XML parser mishandles. It never
     // returns on a processing instruction followed by text inside an
     // element ("<a><?x?>b</a>"), so any "<?" after the leading declaration
@@ -108,6 +192,10 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
         keepFirstOfRepeatedProperties (child);
         named.add (child[idKey].toString());
 
+        if (child[valueKey].isString())
+            if (const auto text = child[valueKey].toString(), capped = withExponentsCapped (text); capped != text)
+                child.setProperty (valueKey, capped, nullptr);
+
         if (child.hasProperty (valueKey) && std::isnan (static_cast<double> (child[valueKey])))
             child.removeProperty (valueKey, nullptr);
     }
@@ -127,7 +215,8 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
 
 std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
 {
-    if (! isSafeForParser (text.toStdString()))
+    const auto s = text.toStdString();
+    if (! isWithinLimits (s) || ! isSafeForParser (s))
         return nullptr;
 
     return juce::parseXML (text);
@@ -146,17 +235,21 @@ std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBy
     if (length <= 0)
         return nullptr;
 
-    const auto available = juce::jmin (sizeInBytes - 8, length);
-    if (! juce::CharPointer_UTF8::isValidString (bytes + 8, available))
+    // The text ends at the first zero byte; one far too long is refused before
+    // any more work is spent on it.
+    const auto available = (size_t) juce::jmin (sizeInBytes - 8, length);
+    const auto* end = static_cast<const char*> (std::memchr (bytes + 8, 0, available));
+    const auto textBytes = end != nullptr ? (size_t) (end - (bytes + 8)) : available;
+    if (textBytes > (size_t) StateLimits::maxBytes || ! juce::CharPointer_UTF8::isValidString (bytes + 8, (int) textBytes))
         return nullptr;
 
-    return parseParameterXml (juce::String::fromUTF8 (bytes + 8, available));
+    return parseParameterXml (juce::String::fromUTF8 (bytes + 8, (int) textBytes));
 }
 
 std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
 {
     juce::MemoryBlock data;
-    if (! file.existsAsFile() || ! file.loadFileAsData (data) || data.getSize() > (size_t) std::numeric_limits<int>::max())
+    if (! file.existsAsFile() || file.getSize() > StateLimits::maxBytes || ! file.loadFileAsData (data) || data.getSize() > (size_t) StateLimits::maxBytes)
         return nullptr;
 
     const auto* bytes = static_cast<const char*> (data.getData());

@@ -10,6 +10,9 @@ namespace qnmr
 // AudioProcessorValueTreeState::replaceState:
 // - a property repeated within one child keeps only its first value, the
 //   one the restore applies;
+// - an exponent of more than nine digits in a "value" ("1e11111111111") is
+//   written as 999999999, which reads as the same infinity or zero; the
+//   framework's number reader overflows an int on the longer one;
 // - a "value" that reads as NaN is dropped, so that parameter takes its
 //   default (as with no value at all) instead of passing NaN to the engine;
 //   other texts read as the framework reads them ("abc" is 0, then limited
@@ -19,6 +22,20 @@ namespace qnmr
 //   child and thereby resets such a parameter to its default, where a
 //   partial state should leave it alone.
 void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree);
+
+// Limits on outside data, checked before it is parsed. The plug-in writes
+// about 1.2 KB (a preset file about 2 KB) with 30 elements nested 2 deep;
+// hand-edited files get ample room, while the worst text within the limits
+// restores in a few milliseconds and cannot exhaust the stack (the framework's
+// XML reader recurses once per level, and its value tree slows down
+// quadratically with depth and with the number of attributes on one element).
+struct StateLimits
+{
+    static constexpr int maxBytes = 64 * 1024; // of XML text, or of a preset file
+    static constexpr int maxElements = 1024; // '<' not followed by '/' (elements, comments, ...)
+    static constexpr int maxAttributes = 4096; // '=' anywhere in the text
+    static constexpr int maxDepth = 16; // nesting of elements, the root being 1
+};
 
 // The readers of outside data below return null for anything they refuse.
 // They keep input away from faults of the framework: its strings assume

@@ -2,6 +2,7 @@
 
 #include "editor/PluginEditor.h"
 #include "presets/StateTree.h"
+#include "processor/SilenceNonFinite.h"
 
 AudioPluginAudioProcessor::AudioPluginAudioProcessor()
     : AudioProcessor (BusesProperties()
@@ -60,6 +61,12 @@ void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
         return;
 
     auto** channels = const_cast<float**> (buffer.getArrayOfWritePointers());
+
+    // One NaN or infinity from upstream would live on in the delay lines and
+    // the feedback until the plug-in is reloaded; the engine hears it as silence.
+    for (int channel = 0; channel < engine->getNumInputs(); ++channel)
+        silenceNonFinite (channels[channel], buffer.getNumSamples());
+
     engine->compute (buffer.getNumSamples(), channels, channels);
 }
 

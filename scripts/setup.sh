@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   juce-modules-source faust-common fonts-roboto-unhinted
   googletest libgtest-dev
-  xvfb xauth x11-utils libxtst-dev
+  xvfb xauth x11-utils libxtst-dev patch
 )
 packages+=("$@")
 

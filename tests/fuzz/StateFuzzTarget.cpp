@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
@@ -57,7 +58,7 @@ int main (int argc, char** argv)
     const std::string xml ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<corvantide><PARAM id=\"amp\" value=\"3\"/>"
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
     const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>" };
-    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "<![CDATA[", std::string (1, '\0'), "\xff\xfe", "\xc3" };
+    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "<![CDATA[", std::string (1, '\0'), "\xff\xfe", "\xc3", "e11111111111", "<a><a><a>" };
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;
     juce::Random random (argc > 2 ? std::atoll (argv[2]) : 1);
     for (int run = 0; run < runs; ++run)
@@ -72,7 +73,7 @@ int main (int argc, char** argv)
                     input[pos] = (char) (input[pos] ^ (1 << random.nextInt (8)));
                     break;
                 case 1:
-                    input.insert (pos, tokens[random.nextInt (16)]);
+                    input.insert (pos, tokens[random.nextInt ((int) std::size (tokens))]);
                     break;
                 case 2:
                     input.erase (pos, (size_t) random.nextInt (16));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "host/PluginModule.h"
+
 #include "host/XScreen.h"
 #include "presets/TempHome.h"
 
@@ -12,15 +14,6 @@
 // would see is read back from the screen, and clicks go through XTest.
 namespace
 {
-std::unique_ptr<juce::AudioPluginInstance> loadModule()
-{
-    juce::VST3PluginFormat format;
-    juce::OwnedArray<juce::PluginDescription> types;
-    format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
-    juce::String error;
-    return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
-}
-
 // The VST3 client hashes the text id into the host's numeric id.
 juce::AudioProcessorParameter* parameter (juce::AudioPluginInstance& plugin, const juce::String& id)
 {
@@ -146,7 +139,7 @@ protected:
     }
 
     TempHome home; // first: the plug-in makes its preset folder from HOME when constructed
-    std::unique_ptr<juce::AudioPluginInstance> plugin = loadModule();
+    std::unique_ptr<juce::AudioPluginInstance> plugin = testutil::loadPluginModule();
     std::unique_ptr<HostWindow> window;
     juce::AudioProcessorEditor* editor = nullptr;
 };

@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "host/PluginModule.h"
 #include "presets/TempHome.h"
 
-// The built Corvantide.vst3 bundle, loaded through the framework's VST3 host as
-// a host application loads it.
 namespace
 {
-std::unique_ptr<juce::AudioPluginInstance> create()
-{
-    juce::VST3PluginFormat format;
-    juce::OwnedArray<juce::PluginDescription> types;
-    // The module binary sits in <bundle>/Contents/<architecture>/.
-    format.findAllTypesForFile (types, juce::File (CORVANTIDE_VST3_BINARY_DIR).getParentDirectory().getParentDirectory().getFullPathName());
-    juce::String error;
-    return types.size() == 1 ? format.createInstanceFromDescription (*types[0], 48000.0, 512, error) : nullptr;
-}
-
 const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
                                                        "1/16D", "1/8T", "1/16", "1/32D", "1/16T", "1/32", "1/64D", "1/32T", "1/64" };
 // clang-format off
@@ -57,7 +46,7 @@ const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "
 
 TEST (Host, DescriptionAndParameterTable)
 {
-    const auto plugin = create();
+    const auto plugin = testutil::loadPluginModule();
     ASSERT_NE (plugin, nullptr);
     const auto d = plugin->getPluginDescription();
     EXPECT_EQ (d.name + "|" + d.manufacturerName + "|" + d.version + "|" + d.category, "Corvantide|Quenmar_Works|1.0.0|Fx");
@@ -106,7 +95,7 @@ TEST (Host, SyncedEchoFollowsTheTempo)
 
     for (auto [playHead, expected] : { std::pair<juce::AudioPlayHead*, int> { nullptr, 24000 }, { &head, 32000 } })
     {
-        const auto plugin = create();
+        const auto plugin = testutil::loadPluginModule();
         ASSERT_NE (plugin, nullptr);
         for (auto [i, value] : { std::pair { 0, 1.0f }, { 11, 0.0f }, { 24, 0.0f }, { 5, 0.0f }, { 18, 5.0f / 17 }, { 28, 5.0f / 17 } })
             plugin->getParameters()[i]->setValueNotifyingHost (value);
@@ -132,7 +121,7 @@ TEST (Host, SyncedEchoFollowsTheTempo)
 // The host keeps the component's stream: our blob, then the client's trailer.
 TEST (Host, StateRoundTripWithTheClientsTrailer)
 {
-    const auto first = create(), second = create();
+    const auto first = testutil::loadPluginModule(), second = testutil::loadPluginModule();
     ASSERT_TRUE (first != nullptr && second != nullptr);
     juce::Random random (11);
     for (auto* p : first->getParameters())

@@ -1,11 +1,17 @@
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <new>
 
 #include <xmmintrin.h>
 
 #include <gtest/gtest.h>
 
+#include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
 
@@ -45,6 +51,34 @@ std::string blob (const std::string& xml, juce::int64 lengthField = -1)
 {
     const auto n = (juce::uint32) (lengthField >= 0 ? lengthField : (juce::int64) xml.size());
     return "VC2!" + std::string ({ (char) n, (char) (n >> 8), (char) (n >> 16), (char) (n >> 24) }) + xml + '\0';
+}
+
+// Texts that set drywet to 25 and reach a size limit when `count` is the limit.
+using Limits = qnmr::StateLimits;
+std::string repeat (int count, const std::function<std::string (int)>& item)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += item (i);
+    return s;
+}
+const std::string wetChild = "<PARAM id=\"drywet\" value=\"25\"/>";
+std::string ofBytes (int count) { return tree ("<!--" + std::string ((size_t) count - 7 - wet25.size(), 'x') + "-->" + wetChild); }
+std::string withRootAttributes (int count) // the root holds all but the two values' '='
+{
+    return "<corvantide" + repeat (count - 2, [] (int i) { return " a" + std::to_string (i) + "=\"\""; }) + ">" + wetChild + "</corvantide>";
+}
+std::string withParamAttributes (int count)
+{
+    return tree ("<PARAM id=\"drywet\" value=\"25\"" + repeat (count - 2, [] (int i) { return " a" + std::to_string (i) + "=\"\""; }) + "/>");
+}
+std::string withElements (int count)
+{
+    return tree (repeat (count - 1, [] (int) { return wetChild; }));
+}
+std::string ofDepth (int count)
+{
+    return tree (wetChild + repeat (count - 2, [] (int) { return "<a>"; }) + "<a/>" + repeat (count - 2, [] (int) { return "</a>"; }));
 }
 
 struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
@@ -222,6 +256,46 @@ TEST_F (ProcessorTest, ProcessBlockKeepsMxcsrAndAllocatesNothing)
     processor.setPlayHead (nullptr);
 }
 
+// NaN and infinities in the input are heard as silence: from the burst on, the output equals,
+// bit for bit, what zeros in their place give (before, it stayed NaN until the plug-in was reloaded).
+TEST_F (ProcessorTest, NonFiniteInputIsHeardAsSilence)
+{
+    constexpr auto nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    // clang-format off
+    const std::tuple<const char*, std::vector<int>, std::vector<float>> bursts[] {
+        // channels, values (sample i of the burst block gets values[i % size], others keep the signal)
+        { "one NaN in the left channel", { 0 }, { nan } },
+        { "a block of +inf in both", { 0, 1 }, std::vector<float> (256, inf) },
+        { "-inf, negative NaN and a signalling NaN on the right", { 1 }, { -inf, -nan, std::numeric_limits<float>::signaling_NaN(), 0.5f } },
+    };
+    // clang-format on
+
+    AudioPluginAudioProcessor reference;
+    for (const auto& [what, burstChannels, values] : bursts)
+    {
+        SCOPED_TRACE (what);
+        processor.prepareToPlay (48000.0, 256);
+        reference.prepareToPlay (48000.0, 256);
+        juce::Random random (7);
+        for (int block = 0; block < 40; ++block)
+        {
+            juce::AudioBuffer<float> in (2, 256), silenced (2, 256);
+            for (int i = 0; i < 2 * 256; ++i)
+                in.setSample (i % 2, i / 2, random.nextFloat() - 0.5f);
+            silenced.makeCopyOf (in);
+            for (int channel : block == 10 ? burstChannels : std::vector<int>())
+                for (int i = 0; i < 256; ++i)
+                    if (const auto v = values[(size_t) i % values.size()]; ! std::isfinite (v))
+                        in.setSample (channel, i, v), silenced.setSample (channel, i, 0.0f);
+
+            processor.processBlock (in, midi);
+            reference.processBlock (silenced, midi);
+            for (int channel = 0; channel < 2; ++channel)
+                ASSERT_EQ (std::memcmp (in.getReadPointer (channel), silenced.getReadPointer (channel), 256 * sizeof (float)), 0) << "block " << block << " channel " << channel;
+        }
+    }
+}
+
 TEST_F (ProcessorTest, BlobBytes)
 {
     const auto b = state();
@@ -277,6 +351,14 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { blob (wet25, 0), false, false, {} },
         { blob (wet25, 0x80000010), false, false, {} },
         { blob (wet25, 1000000), true, false, { { "drywet", 25.0f } } },
+        // Exponents beyond an int are infinity or zero; leading zeros are not counted.
+        { tree ("<PARAM id=\"cutoff\" value=\"1e11111111111\"/><PARAM id=\"drywet\" value=\"1E-99999999999999999999\"/>"
+                "<PARAM id=\"res\" value=\"5e0000000000001\"/>"), true, true, { { "cutoff", 11000.0f }, { "drywet", 0.0f }, { "res", 50.0f } } },
+        // One past each size limit.
+        { ofBytes (Limits::maxBytes + 1), false, false, {} },
+        { withRootAttributes (Limits::maxAttributes + 1), false, false, {} },
+        { withElements (Limits::maxElements + 1), false, false, {} },
+        { ofDepth (Limits::maxDepth + 1), false, false, {} },
     };
     // clang-format on
 
@@ -306,6 +388,47 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
             scramble (2);
             restore (saved);
             EXPECT_EQ (values(), expected);
+        }
+    }
+}
+
+// The largest texts within the limits restore quickly, and far larger ones (20,000 attributes
+// took 4.3 s, nesting 20,000 deep 18 s) are refused as quickly.
+TEST_F (ProcessorTest, SizeLimitsKeepRestoresShort)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    const double boundMs = 1000.0; // the instrumented build runs several times slower
+#else
+    const double boundMs = 100.0;
+#endif
+    // clang-format off
+    const std::tuple<const char*, std::string, bool> cases[] {
+        { "bytes", ofBytes (Limits::maxBytes), true },
+        { "attributes on the root", withRootAttributes (Limits::maxAttributes), true },
+        { "attributes on a parameter", withParamAttributes (Limits::maxAttributes), true },
+        { "elements", withElements (Limits::maxElements), true },
+        { "depth", ofDepth (Limits::maxDepth), true },
+        { "20,000 attributes", withRootAttributes (20000), false },
+        { "20,000 deep", ofDepth (20000), false },
+        { "16 MB", ofBytes (16 << 20), false },
+    };
+    // clang-format on
+
+    for (const auto& [what, text, taken] : cases)
+    {
+        for (const bool asState : { true, false })
+        {
+            SCOPED_TRACE (std::string (what) + (asState ? " as state" : " as preset"));
+            processor.valueTreeState->getParameter ("drywet")->setValueNotifyingHost (1.0f);
+            const auto file = folder.getChildFile ("Large.cvp");
+            const auto state = asState ? blob (text) : std::string();
+            ASSERT_TRUE (asState || file.replaceWithData (text.data(), text.size()));
+
+            const auto start = std::chrono::steady_clock::now();
+            asState ? restore (state) : manager.loadPresetFile (file);
+            const auto ms = std::chrono::duration<double, std::milli> (std::chrono::steady_clock::now() - start).count();
+            EXPECT_LT (ms, boundMs);
+            EXPECT_EQ (values()["drywet"], taken ? 25.0f : 100.0f);
         }
     }
 }
