@@ -1,166 +1,36 @@
 #include "editor/MainView.h"
 #include "gui/PixelTestUtils.h"
-#include "gui/QWLookAndFeel.h"
-
-#include <cmath>
-#include <memory>
-#include <vector>
-
-using namespace qnmr::gui;
 
 namespace
 {
-constexpr juce::uint32 windowColour = 0xff191919, logoGrey = 0xffbdbdbd, black = 0xff000000;
+constexpr juce::uint32 windowColour = 0xff191919, black = 0xff000000, headerBand = 0xff141414, rule = 0xff6f6f6f, linkMark = 0xff3f3f3f;
 
-std::vector<std::pair<juce::String, std::unique_ptr<QWLookAndFeel>>> themes()
+// The smallest rectangle holding every pixel of the area that is not the window colour.
+juce::Rectangle<int> ink (const juce::Image& image, juce::Rectangle<int> area)
 {
-    std::vector<std::pair<juce::String, std::unique_ptr<QWLookAndFeel>>> all;
-    all.emplace_back ("blue", std::make_unique<QWLookAndFeel>());
-    all.emplace_back ("teal", std::make_unique<QWLookAndFeelTeal>());
-    all.emplace_back ("green", std::make_unique<QWLookAndFeelGreen>());
-    all.emplace_back ("yellow", std::make_unique<QWLookAndFeelYellow>());
-    all.emplace_back ("red", std::make_unique<QWLookAndFeelRed>());
-    all.emplace_back ("pink", std::make_unique<QWLookAndFeelPink>());
-    all.emplace_back ("purple", std::make_unique<QWLookAndFeelPurple>());
-    return all;
-}
-
-juce::String titleOf (juce::Component& panel)
-{
-    for (auto* child : panel.getChildren())
-        if (auto* header = dynamic_cast<PanelHeaderComponent*> (child))
-            if (auto* label = dynamic_cast<juce::Label*> (header->getChildComponent (0)))
-                return label->getText();
-    return {};
-}
-
-bool isGutter (int x, int y)
-{
-    const bool edge = x < 2 || x >= 798 || y < 2 || y >= 518;
-    const bool aboveFooter = y >= 438 && y < 440;
-    const bool beside = y < 438 && ((x >= 267 && x < 269) || (x >= 531 && x < 533));
-    const bool middle = x >= 269 && x < 531 && y >= 131 && y < 133;
-    return edge || aboveFooter || beside || middle;
+    juce::Rectangle<int> found;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (image.getPixelAt (x, y).getARGB() != windowColour)
+                found = found.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : found.getUnion ({ x, y, 1, 1 });
+    return found;
 }
 } // namespace
 
-TEST (PanelFace, FooterLogosAreGreyInEveryThemeAndSitAtTheirAreasOuterEdges)
-{
-    plb::FooterView footer;
-    footer.setBounds (0, 0, 796, 78);
-    // The logo areas; each area reaches under the outer button beside it
-    // (random from 223, options up to 572), so only the parts clear of them are scanned.
-    struct Area
-    {
-        const char* name;
-        juce::Rectangle<int> area, scan;
-    };
-    const Area areas[] = { { "product", { 46, 20, 225, 38 }, { 0, 0, 223, 78 } }, { "maker", { 566, 20, 184, 38 }, { 573, 0, 223, 78 } } };
-    for (auto& [key, lf] : themes())
-    {
-        footer.setLookAndFeel (lf.get());
-        const auto img = testutil::render (footer);
-        for (const auto& [name, area, scan] : areas)
-        {
-            SCOPED_TRACE (key + ", " + name + " logo");
-            // Every pixel is the window colour, the logo grey or a blend of
-            // the two: none of the artwork's white or black is left.
-            juce::Rectangle<int> ink;
-            int grey = 0;
-            for (int y = scan.getY(); y < scan.getBottom(); ++y)
-                for (int x = scan.getX(); x < scan.getRight(); ++x)
-                {
-                    const auto c = img.getPixelAt (x, y);
-                    ASSERT_TRUE (c.getAlpha() == 255 && c.getRed() == c.getGreen() && c.getGreen() == c.getBlue() && c.getRed() >= 0x19 && c.getRed() <= 0xbd)
-                        << x << ", " << y << ": 0x" << juce::String::toHexString (c.getARGB());
-                    grey += c.getARGB() == logoGrey;
-                    if (c.getARGB() != windowColour)
-                        ink = ink.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : ink.getUnion ({ x, y, 1, 1 });
-                }
-            EXPECT_GT (grey, 300);
-            EXPECT_TRUE (area.contains (ink)) << ink.toString();
-            // Flush with the area's outer edge, centred vertically.
-            EXPECT_EQ (name[0] == 'p' ? ink.getX() : ink.getRight(), name[0] == 'p' ? area.getX() : area.getRight());
-            EXPECT_NEAR (ink.getY() - area.getY(), area.getBottom() - ink.getBottom(), 1) << ink.toString();
-        }
-        footer.setLookAndFeel (nullptr);
-    }
-}
-
-TEST (PanelFace, ControlsAsTheEditorShowsThem)
+TEST (PanelFace, WholeEditorInEveryTheme)
 {
     plb::MainView main;
-    QWLookAndFeel lf;
-    main.setLookAndFeel (&lf);
     main.setBounds (0, 0, 800, 520);
     auto& low = *main.bandViews[0];
-    auto& high = *main.bandViews[1];
-    auto& s = main.bandSplitterView;
-    auto& o = main.outputView;
-
-    // Bipolar knobs start their arc at 12 o'clock: at the framework's default
-    // value, the bottom of the range, the arc covers the ring's left half.
-    // clang-format off
-    const std::pair<KnobControl*, bool> knobs[] = {
-        {&low.timeKnob, false}, {&low.feedKnob, false}, {&low.dampKnob, false}, {&low.shiftKnob, true}, {&low.ampKnob, true}, {&low.panKnob, true},
-        {&high.timeKnob, false}, {&high.shiftKnob, true}, {&high.ampKnob, true}, {&high.panKnob, true},
-        {&s.cutoffKnob, false}, {&s.resonanceKnob, false},
-        {&o.diffusionKnob, false}, {&o.ampKnob, false}, {&o.dryWetKnob, true}, {&o.driftKnob, false}, {&o.rateKnob, false}};
-    // clang-format on
-    constexpr juce::uint32 track = 0xff373737, arc = 0xff29588e; // the accent at alpha 204 over the track
-    for (auto [knob, bipolar] : knobs)
-    {
-        const auto image = testutil::render (*knob, 4);
-        // On the ring (22 px out) at 315 degrees, then at 45 degrees.
-        EXPECT_TRUE (testutil::pixelIs (image, (int) std::floor (100.0f - 88.0f * std::sqrt (0.5f)), (int) std::floor (100.0f - 88.0f * std::sqrt (0.5f)), bipolar ? arc : track, 1));
-        EXPECT_TRUE (testutil::pixelIs (image, (int) std::floor (100.0f + 88.0f * std::sqrt (0.5f)), (int) std::floor (100.0f - 88.0f * std::sqrt (0.5f)), track, 1));
-        EXPECT_EQ (knob->getProperties()["bipolar"], juce::var (bipolar ? 1 : 0));
-    }
-
-    // clang-format off
-    const std::pair<juce::Component*, const char*> texts[] = {
-        {&low, "LOW BAND"}, {&high, "HIGH BAND"}, {&s, "BAND SPLITTER"}, {&o, "GLOBAL"},
-        {&high.timeLabel, "TIME"}, {&high.feedLabel, "FEED"}, {&high.dampLabel, "DAMP"}, {&high.shiftLabel, "SHIFT"}, {&high.windowLabel, "WINDOW"},
-        {&high.ampLabel, "AMP"}, {&high.panLabel, "PAN"}, {&s.cutoffLabel, "CUT"}, {&s.resonanceLabel, "RES"},
-        {&o.diffusionLabel, "DIFFUSION"}, {&o.ampLabel, "AMP"}, {&o.dryWetLabel, "DRY/WET"}, {&o.delayTypeLabel, "DELAY TYPE"},
-        {&o.pitchRoutingLabel, "PITCH ROUTING"}, {&o.driftLabel, "DRIFT"}, {&o.rateLabel, "RATE"}, {&main.footerView.presetNameButton, ""}};
-    // clang-format on
-    for (auto [component, text] : texts)
-        if (auto* label = dynamic_cast<juce::Label*> (component))
-            EXPECT_EQ (label->getText(), text);
-        else if (auto* button = dynamic_cast<juce::Button*> (component))
-            EXPECT_EQ (button->getButtonText(), text);
-        else
-            EXPECT_EQ (titleOf (*component), text);
-
-    // The WINDOW value box shows a number that can be stepped and dragged, never typed.
-    for (auto* band : { &low, &high })
-    {
-        EXPECT_FALSE (band->windowSlider.isTextBoxEditable());
-        for (auto* child : band->windowSlider.getChildren())
-        {
-            if (auto* box = dynamic_cast<juce::Label*> (child))
-            {
-                EXPECT_FALSE (box->isEditableOnSingleClick() || box->isEditableOnDoubleClick());
-            }
-        }
-    }
-
-    // Only the band's sync and mute buttons hold their state.
-    auto& f = main.footerView;
-    for (auto [button, toggles] : { std::pair<juce::Button*, bool> (&low.timeSyncButton, true), { &low.muteButton, true }, { &high.timeSyncButton, true }, { &high.muteButton, true }, { &f.menuButton, false }, { &f.previousButton, false }, { &f.nextButton, false }, { &f.presetNameButton, false }, { &f.randomButton, false } })
-        EXPECT_EQ (button->getClickingTogglesState(), toggles);
-    main.setLookAndFeel (nullptr);
-}
-
-TEST (PanelFace, WholeEditorInEveryThemeWithBlackGutters)
-{
-    plb::MainView main;
-    main.setBounds (0, 0, 800, 520);
+    low.timeSyncButton.setToggleState (true, juce::dontSendNotification);
     const juce::File artifacts (CORVANTIDE_TEST_ARTIFACTS);
     ASSERT_TRUE (artifacts.createDirectory());
-    for (auto& [key, lf] : themes())
+    const auto themes = testutil::themes();
+
+    // Every theme in turn, and back to the first.
+    for (size_t i = 0; i <= themes.size(); ++i)
     {
+        const auto& [key, accent, lf] = themes[i % themes.size()];
         SCOPED_TRACE (key);
         main.setLookAndFeel (lf.get());
         const auto img = testutil::render (main);
@@ -168,20 +38,46 @@ TEST (PanelFace, WholeEditorInEveryThemeWithBlackGutters)
         ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (img, png)
                      && artifacts.getChildFile ("main_view_" + key + ".png").replaceWithData (png.getData(), png.getDataSize()));
 
-        // Every gutter pixel is black, and every panel pixel beside a gutter is not.
-        for (int y = 0; y < 520; ++y)
-            for (int x = 0; x < 800; ++x)
-            {
-                const bool nextToGutter = isGutter (x - 1, y) || isGutter (x + 1, y) || isGutter (x, y - 1) || isGutter (x, y + 1);
-                if (isGutter (x, y))
+        // clang-format off
+        // Black gutters round and between the panels; the low band's header band with its rule along the first
+        // two thirds of its last row (x 2 .. 177, y 31); the bar of its link mark, rows 284 and 285.
+        const std::tuple<int, int, juce::uint32> probes[] = {
+            {0, 0, black}, {799, 519, black}, {268, 200, black}, {532, 200, black}, {400, 131, black}, {400, 132, black}, {400, 439, black},
+            {202, 3, headerBand}, {2, 31, rule}, {177, 31, rule}, {178, 31, headerBand}, {102, 32, windowColour},
+            {131, 283, windowColour}, {131, 284, linkMark}, {131, 285, linkMark}, {131, 286, windowColour}};
+        // clang-format on
+        for (const auto& [x, y, argb] : probes)
+            EXPECT_TRUE (testutil::pixelIs (img, x, y, argb));
+
+        // Captions are centred under their knobs.
+        const auto caption = low.timeLabel.getBounds() + low.getPosition(), text = ink (img, caption);
+        EXPECT_NEAR (text.getX() - caption.getX(), caption.getRight() - text.getRight(), 2) << text.toString();
+
+        // Beside the footer's buttons every pixel is the window colour, the logos' grey or a blend of the two (none
+        // of the artwork's white or black is left), and each logo is flush with its area's outer edge.
+        for (const auto& [scan, edge] : { std::pair (juce::Rectangle<int> (2, 440, 223, 78), 48), { { 575, 440, 223, 78 }, 752 } })
+        {
+            for (int y = scan.getY(); y < scan.getBottom(); ++y)
+                for (int x = scan.getX(); x < scan.getRight(); ++x)
                 {
-                    ASSERT_TRUE (testutil::pixelIs (img, x, y, black));
+                    const auto c = img.getPixelAt (x, y);
+                    const bool grey = c.getAlpha() == 255 && c.getRed() == c.getGreen() && c.getGreen() == c.getBlue();
+                    ASSERT_TRUE (grey && c.getRed() >= 0x19 && c.getRed() <= 0xbd) << x << ", " << y << ": 0x" << juce::String::toHexString (c.getARGB());
                 }
-                else if (nextToGutter)
-                {
-                    ASSERT_NE (img.getPixelAt (x, y).getARGB(), black) << x << ", " << y;
-                }
-            }
+            const auto logo = ink (img, scan);
+            EXPECT_EQ (edge < 400 ? logo.getX() : logo.getRight(), edge) << logo.toString();
+        }
+
+        // A toggled icon is recoloured from the previous accent (white at first) to this one; an idle one stays white.
+        const auto previous = std::get<1> (themes[(i + themes.size() - 1) % themes.size()]);
+        using Icon = std::pair<juce::Button*, juce::uint32>;
+        for (auto [button, colour] : { Icon (&low.timeSyncButton, accent), Icon (&main.footerView.menuButton, 0xffffffff) })
+        {
+            auto counts = testutil::colourCounts (testutil::render (*button, 2));
+            EXPECT_GT (counts[colour], 50);
+            for (auto other : { 0xffffffffu, previous, accent })
+                EXPECT_TRUE (other == colour || counts[other] == 0) << juce::String::toHexString (other);
+        }
     }
     main.setLookAndFeel (nullptr);
 }

@@ -2,12 +2,15 @@
 
 // Rendering into images and comparing pixels, for the GUI tests.
 
+#include "gui/QWLookAndFeel.h"
+
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <tuple>
 
 namespace testutil
 {
@@ -48,4 +51,18 @@ inline ::testing::AssertionResult pixelIs (const juce::Image& image, int x, int 
     return ::testing::AssertionSuccess();
 }
 
+// The seven themes in menu order: key, accent and look-and-feel.
+inline std::vector<std::tuple<juce::String, juce::uint32, std::unique_ptr<qnmr::gui::QWLookAndFeel>>> themes()
+{
+    using namespace qnmr::gui;
+    std::vector<std::tuple<juce::String, juce::uint32, std::unique_ptr<QWLookAndFeel>>> all;
+    all.emplace_back ("blue", 0xff2660a4, std::make_unique<QWLookAndFeel>());
+    all.emplace_back ("teal", 0xff28afb0, std::make_unique<QWLookAndFeelTeal>());
+    all.emplace_back ("green", 0xff77ff94, std::make_unique<QWLookAndFeelGreen>());
+    all.emplace_back ("yellow", 0xfffdca40, std::make_unique<QWLookAndFeelYellow>());
+    all.emplace_back ("red", 0xffee6c4d, std::make_unique<QWLookAndFeelRed>());
+    all.emplace_back ("pink", 0xffd14081, std::make_unique<QWLookAndFeelPink>());
+    all.emplace_back ("purple", 0xff6564db, std::make_unique<QWLookAndFeelPurple>());
+    return all;
+}
 } // namespace testutil
