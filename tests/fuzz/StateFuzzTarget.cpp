@@ -34,15 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     std::unique_ptr<juce::XmlElement> xml;
     const bool asState = *data++ % 2 == 0;
     if (asState)
-    {
-        p.setStateInformation (data, (int) size);
-        xml = qnmr::parseStateBlob (data, (int) size);
-    }
+        p.setStateInformation (data, (int) size), xml = qnmr::parseStateBlob (data, (int) size);
     else if (file.replaceWithData (data, size))
-    {
-        p.presetManager->loadPresetFile (file);
-        xml = qnmr::parsePresetFile (file);
-    }
+        p.presetManager->loadPresetFile (file), xml = qnmr::parsePresetFile (file);
 
     const bool refused = xml == nullptr || (asState ? xml->getTagName() != "corvantide" : ! xml->getTagName().equalsIgnoreCase ("corvantide"));
     if (refused && p.valueTreeState->copyState().toXmlString() != before)
@@ -58,7 +52,8 @@ int main (int argc, char** argv)
     const std::string xml ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<corvantide><PARAM id=\"amp\" value=\"3\"/>"
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
     const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>" };
-    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "<![CDATA[", std::string (1, '\0'), "\xff\xfe", "\xc3", "e11111111111", "<a><a><a>" };
+    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "<![CDATA[",
+                                 std::string (1, '\0'), "\xff\xfe", "\xc3", "e11111111111", "<a><a><a>" };
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;
     juce::Random random (argc > 2 ? std::atoll (argv[2]) : 1);
     for (int run = 0; run < runs; ++run)
@@ -67,21 +62,13 @@ int main (int argc, char** argv)
         for (int edits = random.nextInt (5); --edits >= 0 && input.size() > 1;)
         {
             const auto pos = (size_t) (1 + random.nextInt ((int) input.size() - 1));
-            switch (random.nextInt (4))
-            {
-                case 0:
-                    input[pos] = (char) (input[pos] ^ (1 << random.nextInt (8)));
-                    break;
-                case 1:
-                    input.insert (pos, tokens[random.nextInt ((int) std::size (tokens))]);
-                    break;
-                case 2:
-                    input.erase (pos, (size_t) random.nextInt (16));
-                    break;
-                default:
-                    input.resize (pos);
-                    break;
-            }
+            const auto kind = random.nextInt (4);
+            if (kind == 0)
+                input[pos] = (char) (input[pos] ^ (1 << random.nextInt (8)));
+            else if (kind == 1)
+                input.insert (pos, tokens[random.nextInt ((int) std::size (tokens))]);
+            else
+                input.erase (pos, kind == 2 ? (size_t) random.nextInt (16) : std::string::npos); // a cut, or truncation
         }
         LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (input.data()), input.size());
     }
