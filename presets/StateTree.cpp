@@ -186,29 +186,55 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
 {
     static const juce::Identifier paramType ("PARAM"), idKey ("id"), valueKey ("value");
 
+    juce::StringArray ids;
+    for (auto* parameter : state.processor.getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+            ids.add (ranged->paramID);
+
+    // The restored tree is what the next save writes. Only what the restore
+    // reads is kept (the last child naming each parameter, its id and its
+    // value as a number), so that an input within the limits cannot turn into
+    // a saved state beyond them, which the host could then not restore.
+    tree.removeAllProperties (nullptr);
     juce::StringArray named;
-    for (auto child : tree)
+    for (int i = tree.getNumChildren(); --i >= 0;)
     {
+        auto child = tree.getChild (i);
         keepFirstOfRepeatedProperties (child);
-        named.add (child[idKey].toString());
+        const auto id = child[idKey].toString();
+        if (! ids.contains (id) || named.contains (id))
+        {
+            tree.removeChild (i, nullptr);
+            continue;
+        }
+
+        named.add (id);
+        child.removeAllChildren (nullptr);
+        for (int p = child.getNumProperties(); --p >= 0;)
+            if (const auto name = child.getPropertyName (p); name != idKey && name != valueKey)
+                child.removeProperty (name, nullptr);
 
         if (child[valueKey].isString())
-            if (const auto text = child[valueKey].toString(), capped = withExponentsCapped (text); capped != text)
-                child.setProperty (valueKey, capped, nullptr);
+            child.setProperty (valueKey, withExponentsCapped (child[valueKey].toString()), nullptr);
 
-        if (child.hasProperty (valueKey) && std::isnan (static_cast<double> (child[valueKey])))
-            child.removeProperty (valueKey, nullptr);
+        if (child.hasProperty (valueKey))
+        {
+            if (const auto value = static_cast<double> (child[valueKey]); std::isnan (value))
+                child.removeProperty (valueKey, nullptr);
+            else
+                child.setProperty (valueKey, value, nullptr);
+        }
     }
 
-    for (auto* parameter : state.processor.getParameters())
+    for (const auto& id : ids)
     {
-        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
-        if (ranged == nullptr || named.contains (ranged->paramID))
+        if (named.contains (id))
             continue;
 
+        auto* parameter = state.getParameter (id);
         juce::ValueTree child (paramType);
-        child.setProperty (idKey, ranged->paramID, nullptr);
-        child.setProperty (valueKey, ranged->convertFrom0to1 (ranged->getValue()), nullptr);
+        child.setProperty (idKey, id, nullptr);
+        child.setProperty (valueKey, parameter->convertFrom0to1 (parameter->getValue()), nullptr);
         tree.appendChild (child, nullptr);
     }
 }

@@ -8,6 +8,10 @@ namespace qnmr
 {
 // Prepares a parameter tree read from a state blob or a preset file for
 // AudioProcessorValueTreeState::replaceState:
+// - only what the restore reads is kept: the last child that names each
+//   parameter, with its "id" and its "value" as a number; other children,
+//   properties and the root's attributes go, so the next saved state stays
+//   as small as the plug-in's own;
 // - a property repeated within one child keeps only its first value, the
 //   one the restore applies;
 // - an exponent of more than nine digits in a "value" ("1e11111111111") is

@@ -41,12 +41,18 @@ std::string blob (const std::string& xml, juce::uint32 n)
     return "VC2!" + std::string ({ (char) n, (char) (n >> 8), (char) (n >> 16), (char) (n >> 24) }) + xml + '\0';
 }
 
-// Texts that set drywet to 25 and just reach a size limit when `n` is the limit. The limits count '=' anywhere
-// and comments as elements; such texts keep the saved state, which must restore too, within the limits.
+// Texts that set drywet to 25 and just reach a size limit when `n` is the limit. Each restores, and so must the
+// state saved after it, though its text alone would not fit the limits again.
 std::string times (int n, const char* text) { return juce::String::repeatedString (text, n).toStdString(); }
 std::string ofBytes (int n) { return tree ("<!--" + times (n - 7 - (int) wet25.size(), "x") + "-->" + wetChild); }
-std::string withAttributes (int n) { return tree ("<!--" + times (n - 2, "=") + "-->" + wetChild); }
-std::string withElements (int n) { return tree (wetChild + times (n - 2, "<!---->")); }
+std::string withAttributes (int n)
+{
+    std::string attributes;
+    for (int i = 0; i < n - 2; ++i)
+        attributes += " a" + std::to_string (i) + "=\"\"";
+    return "<corvantide" + attributes + ">" + wetChild + "</corvantide>";
+}
+std::string withElements (int n) { return tree (wetChild + times (n - 2, "<x/>")); }
 std::string ofDepth (int n) { return tree (wetChild + times (n - 2, "<a>") + "<a/>" + times (n - 2, "</a>")); }
 
 struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
