@@ -7,18 +7,15 @@
 // host's component snapshots nor its synthetic mouse events reach.
 namespace xscreen
 {
-// The pixels of a screen area, read back from the X server.
+// The pixels of a screen area, read back from the X server (a 24-bit display).
 juce::Image grab (juce::Rectangle<int> screenArea);
+bool samePixels (const juce::Image& a, const juce::Image& b);
 
 // A left click at a screen position through the XTest extension, with the
 // host's message loop pumped between the events so both sides see each one.
 void click (juce::Point<int> screenPosition);
 
-// How many windows are mapped directly on the root window: the host's
-// top-level windows and any pop-up menu, from either framework copy.
-int mappedTopLevelWindows();
-
 // Runs the host's message loop until the condition holds or the time is up.
 bool pumpUntil (const std::function<bool()>& condition, int timeoutMs);
-void pump (int milliseconds);
+inline void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
 } // namespace xscreen
