@@ -101,14 +101,27 @@ TEST_F (EditorTest, ThemesFromTheFileTheOptionsMenuAndMessages)
     EXPECT_EQ (ticked.joinIntoString (","), "SLATE BLUE");
     EXPECT_EQ (storedPreference ("theme"), "pink");
 
-    // Closing takes the still open menu off the screen, and drops a theme message still queued.
+    // Closing drops a theme message still queued.
+    juce::PopupMenu::dismissAllActiveMenus();
     editor->controller.selectTheme ("red");
-    auto* modal = juce::ModalComponentManager::getInstance();
-    EXPECT_EQ (modal->getNumModalComponents(), 1);
     editor.reset();
     testutil::pumpMessages (30);
-    EXPECT_EQ (modal->getNumModalComponents(), 0);
     EXPECT_EQ (storedPreference ("theme"), "red");
+}
+
+// Closing with a menu open takes it off the screen, so no item can call into the closed editor.
+TEST_F (EditorTest, ClosingWithAMenuOpenTakesTheMenuAway)
+{
+    auto* modal = juce::ModalComponentManager::getInstance();
+    for (auto showMenu : { +[] (Editor& e) { e.controller.showOptionsMenu(); }, +[] (Editor& e) { e.mainView.footerView.presetNameButton.onClick(); } })
+    {
+        auto editor = open();
+        showMenu (*editor);
+        EXPECT_EQ (modal->getNumModalComponents(), 1);
+        editor.reset();
+        testutil::pumpMessages (30);
+        EXPECT_EQ (modal->getNumModalComponents(), 0);
+    }
 }
 
 // Randomise moves all but the levels, the mutes and dry/wet, each in one whole gesture; the
