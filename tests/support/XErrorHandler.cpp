@@ -5,12 +5,10 @@
 
 #include <cstdio>
 
-namespace testutil
+void testutil::ignoreMissingAtomErrors()
 {
-namespace
-{
-    int onXError (Display* display, XErrorEvent* error)
-    {
+    XInitThreads();
+    XSetErrorHandler ([] (Display* display, XErrorEvent* error) {
         if (error->error_code != BadAtom)
         {
             char text[256] = {};
@@ -18,12 +16,5 @@ namespace
             std::fprintf (stderr, "X error ignored: %s (request %d)\n", text, error->request_code);
         }
         return 0;
-    }
-} // namespace
-
-void ignoreMissingAtomErrors()
-{
-    XInitThreads();
-    XSetErrorHandler (onXError);
+    });
 }
-} // namespace testutil
