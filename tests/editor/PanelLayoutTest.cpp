@@ -1,5 +1,8 @@
 #include "editor/MainView.h"
+#include "gui/KnobNameLabel.h"
 #include "gui/PixelTestUtils.h"
+
+#include <functional>
 
 using Bounds = juce::Rectangle<int>;
 
@@ -33,10 +36,28 @@ TEST (PanelLayout, DesignSizeGivesTheWorkedBoundsAndTheLinkMarksSitBehind)
     EXPECT_EQ (o.getChildComponent (0), &o.linkDecoration);
     EXPECT_FALSE (main.tooltipWindow->isVisible());
 
-    // Painting at sizes the framework may give, logos and knobs included, must not fail.
+    // The captions in child order, and the knobs whose value arc starts at 12 o'clock.
+    juce::StringArray captions;
+    for (auto* panel : std::initializer_list<juce::Component*> { &low, &s, &o })
+        for (auto* child : panel->getChildren())
+            if (auto* caption = dynamic_cast<qnmr::gui::KnobNameLabel*> (child))
+                captions.add (caption->getText());
+    EXPECT_EQ (captions.joinIntoString (","), "TIME,FEED,DAMP,SHIFT,WINDOW,AMP,PAN,CUT,RES,DIFFUSION,AMP,DRY/WET,DELAY TYPE,PITCH ROUTING,DRIFT,RATE");
+    juce::Array<juce::Slider*> bipolar;
+    for (auto* knob : { &low.timeKnob, &low.feedKnob, &low.dampKnob, &low.shiftKnob, &low.ampKnob, &low.panKnob, &s.cutoffKnob,
+                        &s.resonanceKnob, &o.diffusionKnob, &o.ampKnob, &o.dryWetKnob, &o.driftKnob, &o.rateKnob })
+        if ((int) knob->getProperties()["bipolar"] == 1)
+            bipolar.add (knob);
+    EXPECT_EQ (bipolar, (juce::Array<juce::Slider*> { &low.shiftKnob, &low.ampKnob, &low.panKnob, &o.dryWetKnob }));
+
+    // At sizes the framework may give, no child gets a negative size and painting does not fail.
+    const std::function<bool (juce::Component&)> nothingNegative = [&] (juce::Component& c) {
+        return c.getWidth() >= 0 && c.getHeight() >= 0 && std::all_of (c.getChildren().begin(), c.getChildren().end(), [&] (auto* child) { return nothingNegative (*child); });
+    };
     for (auto [w, h] : { std::pair (0, 0), { 7, 90 }, { 801, 521 }, { 2000, 84 } })
     {
         main.setBounds (0, 0, w, h);
+        EXPECT_TRUE (nothingNegative (main)) << w << " x " << h;
         testutil::render (main);
     }
 }

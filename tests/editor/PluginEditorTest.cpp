@@ -23,6 +23,23 @@ struct GestureLog : juce::AudioProcessorListener
     std::map<int, juce::String> events;
 };
 
+// A press, a long drag down and to the left and a release, as the mouse delivers them:
+// knobs follow the vertical part, the value box the horizontal.
+void dragDown (juce::Component& c)
+{
+    const auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const juce::Point<float> from (c.getWidth() / 2.0f, c.getHeight() / 2.0f);
+    const auto now = juce::Time::getCurrentTime();
+    const auto event = [&] (juce::Point<float> at, juce::ModifierKeys mods, bool dragged) {
+        return juce::MouseEvent (source, at, mods, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &c, &c, now, from, now, 1, dragged);
+    };
+    const juce::ModifierKeys left (juce::ModifierKeys::leftButtonModifier);
+    c.mouseDown (event (from, left, false));
+    for (float d = 20.0f; d <= 600.0f; d += 20.0f)
+        c.mouseDrag (event (from.translated (-d, d), left, true));
+    c.mouseUp (event (from.translated (-600.0f, 600.0f), {}, true));
+}
+
 class EditorTest : public ::testing::Test
 {
 protected:
@@ -88,17 +105,31 @@ TEST_F (EditorTest, ThemesFromTheFileTheOptionsMenuAndMessages)
         EXPECT_EQ (accentOf (editor->mainView), accent) << message;
     }
 
-    // The menu ticks the stored theme and stores the one chosen.
+    // The theme in force again: no look-and-feel notification.
+    struct Probe : juce::Component
+    {
+        void lookAndFeelChanged() override { ++changes; }
+        int changes = 0;
+    } probe;
+    editor->mainView.footerView.addChildComponent (probe);
+    editor->handleThemeMessage ("theme pink");
+    EXPECT_EQ (probe.changes, 0);
+    editor->mainView.footerView.removeChildComponent (&probe);
+
+    // The menu ticks the stored theme, greys the about line and stores the theme chosen.
     editor->controller.showOptionsMenu();
-    juce::StringArray ticked;
+    juce::StringArray ticked, disabled;
     for (juce::PopupMenu::MenuItemIterator it (*editor->controller.optionsMenu, true); it.next();)
     {
         if (it.getItem().isTicked)
             ticked.add (it.getItem().text);
+        if (! it.getItem().isEnabled)
+            disabled.add (juce::String (it.getItem().itemID) + " " + it.getItem().text);
         if (it.getItem().text == "MAGENTA")
             it.getItem().action();
     }
     EXPECT_EQ (ticked.joinIntoString (","), "SLATE BLUE");
+    EXPECT_EQ (disabled.joinIntoString (","), "-10 Quenmar Works Corvantide v1.0.0");
     EXPECT_EQ (storedPreference ("theme"), "pink");
 
     // Closing drops a theme message still queued.
@@ -107,6 +138,53 @@ TEST_F (EditorTest, ThemesFromTheFileTheOptionsMenuAndMessages)
     editor.reset();
     testutil::pumpMessages (30);
     EXPECT_EQ (storedPreference ("theme"), "red");
+}
+
+// Every parameter moves its control when the host sets it, and the user's change on each control reaches
+// the host as one gesture: a drag for a slider, a click for a button, a choice in a box.
+TEST_F (EditorTest, EveryParameterMovesItsControlAndEachControlSendsOneGesture)
+{
+    auto editor = open();
+    auto& v = editor->mainView;
+    std::map<juce::String, juce::Component*> controls { { "cutoff", &v.bandSplitterView.cutoffKnob }, { "res", &v.bandSplitterView.resonanceKnob }, { "diffusion", &v.outputView.diffusionKnob }, { "amp", &v.outputView.ampKnob }, { "drywet", &v.outputView.dryWetKnob }, { "driftdepth", &v.outputView.driftKnob }, { "driftrate", &v.outputView.rateKnob }, { "delaymode", &v.outputView.delayTypeBox }, { "pitchstage", &v.outputView.pitchRoutingBox } };
+    for (auto [band, prefix] : { std::pair (v.bandViews[0], juce::String ("low")), { v.bandViews[1], juce::String ("high") } })
+        for (auto [name, control] : std::initializer_list<std::pair<const char*, juce::Component*>> {
+                 { "time", &band->timeKnob }, { "feed", &band->feedKnob }, { "damp", &band->dampKnob }, { "pitch", &band->shiftKnob }, { "pitchwindow", &band->windowSlider }, { "amp", &band->ampKnob }, { "pan", &band->panKnob }, { "mute", &band->muteButton }, { "timesync", &band->timeSyncButton }, { "syncedtime", &band->syncedTimeBox } })
+            controls[prefix + name] = control;
+
+    GestureLog log;
+    processor.addListener (&log);
+    for (auto* p : processor.getParameters())
+    {
+        const auto& id = dynamic_cast<juce::RangedAudioParameter&> (*p).paramID;
+        auto* slider = dynamic_cast<juce::Slider*> (controls[id]);
+        auto* button = dynamic_cast<juce::Button*> (controls[id]);
+        auto* box = dynamic_cast<juce::ComboBox*> (controls[id]);
+        ASSERT_TRUE (slider != nullptr || button != nullptr || box != nullptr) << id;
+        p->setValueNotifyingHost (1.0f);
+        const auto shown = slider != nullptr ? slider->valueToProportionOfLength (slider->getValue())
+                                             : (button != nullptr ? button->getToggleState() : box->getSelectedItemIndex() == box->getNumItems() - 1);
+        EXPECT_NEAR (shown, 1.0, 1.0e-6) << id;
+
+        log.events.clear();
+        if (slider != nullptr)
+            dragDown (*slider);
+        else if (button != nullptr)
+            button->setToggleState (false, juce::sendNotificationSync);
+        else
+            box->setSelectedItemIndex (0, juce::sendNotificationSync);
+        const auto onlyThis = log.events.size() == 1;
+        const auto events = log.events[p->getParameterIndex()];
+        EXPECT_TRUE (onlyThis && events.startsWith ("bv") && events.endsWith ("ve") && events.removeCharacters ("v") == "be") << id << " " << events;
+    }
+    processor.removeListener (&log);
+
+    auto& amp = parameter ("amp");
+    EXPECT_EQ (v.outputView.ampKnob.getTextFromValue (0.0), amp.getText (amp.convertTo0to1 (0.0f), 0) + " dB");
+    v.outputView.delayTypeBox.setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (parameter ("delaymode").getCurrentValueAsText(), "SMOOTH");
+    editor->controller.timerCallback();
+    EXPECT_EQ (v.footerView.presetNameButton.getButtonText(), "INIT");
 }
 
 // Closing with a menu open takes it off the screen, so no item can call into the closed editor.
@@ -192,9 +270,18 @@ TEST_F (EditorTest, PresetNavigationWraps)
         EXPECT_EQ (processor.valueTreeState->getRawParameterValue ("lowtime")->load(), (float) ms) << from << " " << step;
     }
 
-    home.presetFolder().deleteRecursively();
+    // A file that fails to load moves the index and keeps the name and the values.
+    home.presetFolder().getChildFile ("d.cvp").replaceWithText ("not a preset");
     manager.rebuildPresetMenu();
     footer.nextButton.onClick();
+    EXPECT_EQ (juce::String (manager.currentPresetIndex) + " " + manager.currentPresetName, "3 c");
+    EXPECT_EQ (processor.valueTreeState->getRawParameterValue ("lowtime")->load(), 30.0f);
+
+    home.presetFolder().deleteRecursively();
+    manager.rebuildPresetMenu();
+    editor->controller.timerCallback();
+    footer.nextButton.onClick();
     footer.previousButton.onClick();
-    EXPECT_EQ (manager.currentPresetIndex, 2);
+    editor->controller.timerCallback();
+    EXPECT_EQ (juce::String (manager.currentPresetIndex) + " " + footer.presetNameButton.getButtonText(), "3 c");
 }
