@@ -87,6 +87,12 @@ TEST_F (EditorTest, WindowSizeValueTextsAndTypeface)
 
     editor.reset();
     EXPECT_EQ (storedPreference ("editor_width"), "200");
+    // Closing writes the file even when nothing changed since it was read.
+    const auto file = plb::EditorController::createPreferencesFile()->getFile();
+    editor = open();
+    ASSERT_TRUE (file.deleteFile());
+    editor.reset();
+    EXPECT_TRUE (file.existsAsFile());
     // The embedded typeface reaches text drawn through the framework's default look-and-feel too.
     EXPECT_EQ (juce::Font (14.0f).getTypefacePtr()->getName(), "Roboto");
 }
