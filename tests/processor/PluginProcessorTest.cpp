@@ -172,6 +172,25 @@ TEST_F (ProcessorTest, NonFiniteInputIsHeardAsSilence)
     }
 }
 
+// No state keeps the host's thread busy: the slowest shapes within the limits, and far larger ones,
+// which are refused before parsing.
+TEST_F (ProcessorTest, RestoresStayShort)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr double bound = 1000.0;
+#else
+    constexpr double bound = 100.0;
+#endif
+    for (const auto& text : { withAttributes (Limits::maxAttributes), withElements (Limits::maxElements), ofBytes (Limits::maxBytes),
+                              withAttributes (20000), ofDepth (20000), ofBytes (16 << 20) })
+    {
+        const auto b = blob (text, (juce::uint32) text.size());
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        restore (b);
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, bound) << text.size() << " bytes";
+    }
+}
+
 // The same bytes as a state blob (framed unless they start with "VC2") and as a preset file. A refused input
 // changes nothing; a taken one changes what its row says, and the host saves that next.
 TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
