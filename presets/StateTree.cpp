@@ -5,36 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace qnmr
 {
 namespace
 {
-    // An element with a repeated attribute ('value="1" value="2"') becomes a
-    // node with two properties of one name. Reading takes the first and
-    // writing the XML back keeps the last, so a saved state would not
-    // restore what was in effect; only the first is kept.
-    void keepFirstOfRepeatedProperties (juce::ValueTree& node)
-    {
-        std::vector<std::pair<juce::Identifier, juce::var>> unique;
-        for (int i = 0; i < node.getNumProperties(); ++i)
-        {
-            const auto name = node.getPropertyName (i);
-            const auto seen = std::any_of (unique.begin(), unique.end(), [&name] (const auto& p) { return p.first == name; });
-            if (! seen)
-                unique.emplace_back (name, node[name]);
-        }
-
-        if (unique.size() == static_cast<size_t> (node.getNumProperties()))
-            return;
-
-        node.removeAllProperties (nullptr);
-        for (const auto& [name, value] : unique)
-            node.setProperty (name, value, nullptr);
-    }
-
     bool isDigit (char c) { return c >= '0' && c <= '9'; }
     bool isHexDigit (char c) { return isDigit (c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
     bool isNameStart (char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
@@ -200,7 +175,6 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
     for (int i = tree.getNumChildren(); --i >= 0;)
     {
         auto child = tree.getChild (i);
-        keepFirstOfRepeatedProperties (child);
         const auto id = child[idKey].toString();
         if (! ids.contains (id) || named.contains (id))
         {
@@ -208,22 +182,20 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
             continue;
         }
 
+        // Of a repeated attribute ('value="1" value="2"') the restore reads the
+        // first, and so does this: the saved state keeps what was in effect.
         named.add (id);
+        const auto hasValue = child.hasProperty (valueKey);
+        auto value = child[valueKey];
+        child.removeAllProperties (nullptr);
         child.removeAllChildren (nullptr);
-        for (int p = child.getNumProperties(); --p >= 0;)
-            if (const auto name = child.getPropertyName (p); name != idKey && name != valueKey)
-                child.removeProperty (name, nullptr);
+        child.setProperty (idKey, id, nullptr);
 
-        if (child[valueKey].isString())
-            child.setProperty (valueKey, withExponentsCapped (child[valueKey].toString()), nullptr);
+        if (value.isString())
+            value = withExponentsCapped (value.toString());
 
-        if (child.hasProperty (valueKey))
-        {
-            if (const auto value = static_cast<double> (child[valueKey]); std::isnan (value))
-                child.removeProperty (valueKey, nullptr);
-            else
-                child.setProperty (valueKey, value, nullptr);
-        }
+        if (const auto number = static_cast<double> (value); hasValue && ! std::isnan (number))
+            child.setProperty (valueKey, number, nullptr);
     }
 
     for (const auto& id : ids)
