@@ -129,6 +129,83 @@ namespace
         return capped ? juce::String::fromUTF8 (out.data(), (int) out.size()) : text;
     }
 
+    // The text that the parser gets: each comment, and each CDATA section
+    // inside an element, replaced by one blank. Users annotate preset files by
+    // hand, and what a comment says ("A & B", "was <?old?>") must not refuse
+    // the file; the checks below then see exactly the markup that is parsed.
+    // The walk follows the framework's reader: a comment runs to the first
+    // "-->" and counts as a blank wherever a blank may stand, also between
+    // attributes; CDATA runs to the first "]]>" and is read only inside an
+    // element; a quoted attribute value, a close tag (to its first '>') and a
+    // processing instruction (to its first "?>") are taken as they stand.
+    std::string withoutCommentsOrCData (const std::string& s)
+    {
+        std::string out;
+        out.reserve (s.size());
+        int depth = 0;
+        size_t i = 0;
+
+        const auto copyPast = [&] (const char* end, size_t from) {
+            const auto found = s.find (end, from);
+            const auto stop = found == std::string::npos ? s.size() : found + std::strlen (end);
+            out.append (s, i, stop - i);
+            i = stop;
+        };
+        const auto blankPast = [&] (const char* end, size_t from) {
+            const auto found = s.find (end, from);
+            i = found == std::string::npos ? s.size() : found + std::strlen (end);
+            out += ' ';
+        };
+
+        while (i < s.size())
+        {
+            if (s[i] != '<')
+            {
+                out += s[i++];
+                continue;
+            }
+
+            if (s.compare (i, 4, "<!--") == 0)
+                blankPast ("-->", i + 4);
+            else if (depth > 0 && s.compare (i, 9, "<![CDATA[") == 0)
+                blankPast ("]]>", i + 9);
+            else if (s.compare (i, 2, "<?") == 0)
+                copyPast ("?>", i + 2);
+            else if (s.compare (i, 2, "</") == 0)
+            {
+                depth = std::max (0, depth - 1);
+                copyPast (">", i);
+            }
+            else
+            {
+                // A start tag: quoted values are copied whole, comments between
+                // attributes become blanks.
+                out += s[i++];
+                char quote = 0;
+                while (i < s.size() && (quote != 0 || s[i] != '>'))
+                {
+                    if (quote == 0 && s.compare (i, 4, "<!--") == 0)
+                    {
+                        blankPast ("-->", i + 4);
+                        continue;
+                    }
+
+                    if (quote == 0 && (s[i] == '"' || s[i] == '\''))
+                        quote = s[i];
+                    else if (s[i] == quote)
+                        quote = 0;
+                    out += s[i++];
+                }
+
+                depth += i < s.size() && out.back() == '/' ? 0 : 1;
+                if (i < s.size())
+                    out += s[i++];
+            }
+        }
+
+        return out;
+    }
+
     // Shapes of text that the framework's XML parser mishandles. It never
     // returns on a processing instruction followed by text inside an
     // element ("<a><?x?>b</a>"), so any "<?" after the leading declaration
@@ -214,10 +291,14 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
 std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
 {
     const auto s = text.toStdString();
-    if (! isWithinLimits (s) || ! isSafeForParser (s))
+    if (! isWithinLimits (s))
         return nullptr;
 
-    return juce::parseXML (text);
+    const auto markup = withoutCommentsOrCData (s);
+    if (! isSafeForParser (markup))
+        return nullptr;
+
+    return juce::parseXML (markup == s ? text : juce::String::fromUTF8 (markup.data(), (int) markup.size()));
 }
 
 std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes)
@@ -250,8 +331,12 @@ std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
     if (! file.existsAsFile() || file.getSize() > StateLimits::maxBytes || ! file.loadFileAsData (data) || data.getSize() > (size_t) StateLimits::maxBytes)
         return nullptr;
 
-    const auto* bytes = static_cast<const char*> (data.getData());
+    // The framework's string maker reads one byte past the text it is given
+    // when nothing follows a byte-order mark; a zero kept behind the loaded
+    // bytes gives that read something to land on.
     const auto size = static_cast<int> (data.getSize());
+    data.append ("", 1);
+    const auto* bytes = static_cast<const char*> (data.getData());
     const bool utf16 = size >= 2
                        && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (bytes)
                            || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (bytes));

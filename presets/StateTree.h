@@ -47,6 +47,8 @@ struct StateLimits
 // their buffers), and its XML parser hangs, reads past the text or makes
 // malformed text on a few shapes of input that the blobs and files this
 // plug-in writes never contain; such texts are refused before parsing.
+// Comments and CDATA sections are not looked into: they reach the parser as
+// blanks, so notes written into a preset file by hand never refuse it.
 std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
 
 // "VC2!", a little-endian length n > 0, then at most n bytes of UTF-8 XML

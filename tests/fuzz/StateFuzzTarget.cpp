@@ -51,14 +51,16 @@ int main (int argc, char** argv)
 {
     const std::string xml ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<corvantide><PARAM id=\"amp\" value=\"3\"/>"
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
-    const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>" };
-    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "<![CDATA[",
-                                 std::string (1, '\0'), "\xff\xfe", "\xc3", "e11111111111", "<a><a><a>" };
+    const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>", "\1\xef\xbb\xbf" };
+    const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "-->",
+                                 "<![CDATA[", "]]>", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>" };
+    for (const auto& seed : seeds)
+        LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (seed.data()), seed.size());
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;
     juce::Random random (argc > 2 ? std::atoll (argv[2]) : 1);
     for (int run = 0; run < runs; ++run)
     {
-        auto input = seeds[random.nextInt (3)];
+        auto input = seeds[random.nextInt ((int) std::size (seeds))];
         for (int edits = random.nextInt (5); --edits >= 0 && input.size() > 1;)
         {
             const auto pos = (size_t) (1 + random.nextInt ((int) input.size() - 1));

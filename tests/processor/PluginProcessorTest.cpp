@@ -218,6 +218,14 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { tree ("<PARAM id=\"drywet\" value=\"&#0;25\"/>"), false, false, {} },
         { "<!DOCTYPE c [<!ENTITY a \"25\">]>" + tree ("<PARAM id=\"drywet\" value=\"&a;\"/>"), false, false, {} },
         { tree ("<PARAM id=\"drywet\" value=\"25\xc3\"/>"), false, false, {} },
+        // Comments and CDATA are not markup: what users write in them is never looked into.
+        { "<!-- <!DOCTYPE c> -->" + tree ("<!-- by A & B -->" + wetChild + "<!-- was <?old?> &#0; -->"), true, true, wet },
+        { tree ("<PARAM <!-- & --> id=\"drywet\" value=\"25\"/><![CDATA[a & <?b?>]]>"), true, true, wet },
+        // ...but a comment's start inside a value is no comment, and a CDATA section counts only inside an element.
+        { tree (R"(<PARAM note="<!--" id="drywet" value="25" end="-->"/>)"), true, true, wet },
+        { "<![CDATA[&]]>" + wet25, false, false, {} },
+        // A byte-order mark and nothing after it.
+        { "\xef\xbb\xbf", false, false, {} },
         // The blob's frame: wrong magic, a negative length; a length past the data is fine.
         { "VC2?" + blob (wet25, (juce::uint32) wet25.size()).substr (4), false, false, {} },
         { blob (wet25, 0x80000010), false, false, {} },
