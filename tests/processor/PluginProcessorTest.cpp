@@ -403,6 +403,7 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
             EXPECT_EQ (values(), expected);
             EXPECT_EQ (manager.currentPresetName, ! asState && taken ? "In" : "kept");
             EXPECT_FALSE (processor.isSuspended());
+            EXPECT_EQ (processor.valueTreeState->state.getType().toString(), "corvantide");
 
             // A preset's root matches in any case, but the state keeps its own type: the host's copy restores.
             juce::MemoryBlock saved;
