@@ -296,7 +296,8 @@ TEST_F (ProcessorTest, RestoresStayShort)
 #endif
     // clang-format off
     const std::pair<std::string, bool> cases[] { { withAttributes (Limits::maxAttributes), true }, { withParamAttributes (Limits::maxAttributes), true },
-                                                 { withElements (Limits::maxElements), true }, { ofBytes (Limits::maxBytes), true }, { ofDepth (Limits::maxDepth), true },
+                                                 { withElements (Limits::maxElements), true }, { tree (times (Limits::maxElements - 1, wetChild.c_str())), true },
+                                                 { ofBytes (Limits::maxBytes), true }, { ofDepth (Limits::maxDepth), true },
                                                  { withAttributes (20000), false }, { ofDepth (20000), false }, { ofBytes (16 << 20), false } };
     // clang-format on
     for (const auto& [text, taken] : cases)
