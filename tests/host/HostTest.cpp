@@ -6,21 +6,45 @@
 
 namespace
 {
-// Every parameter in the host's order, then the rows that show each kind, scale and declaration.
+// Every parameter in the host's order, then each one's name, unit, range, default and choices.
 const auto ids = juce::StringArray::fromTokens ("drywet amp lowamp lowmute lowpan pitchstage lowpitch driftdepth driftrate lowpitchwindow delaymode lowfeed "
                                                 "diffusion lowdamp cutoff res lowtimesync lowtime lowsyncedtime highamp highmute highpan highpitch "
                                                 "highpitchwindow highfeed highdamp hightimesync hightime highsyncedtime",
                                                 false);
+const juce::StringArray offOn { "OFF", "ON" }, notes { "1 BAR", "1/2D", "1/2", "1/4D", "1/2T", "1/4", "1/8D", "1/4T", "1/8",
+                                                       "1/16D", "1/8T", "1/16", "1/32D", "1/16T", "1/32", "1/64D", "1/32T", "1/64" };
 // clang-format off
 struct Row { const char *id, *name, *label; float start, end, interval, skew, defaultValue; juce::StringArray choices; };
 const Row table[] {
     { "drywet", "Dry/Wet", "%", 0, 100, 1, 1, 50, {} },
     { "amp", "Output Amp", "dB", -70, 6, 0.001f, 1.5f, 0, {} },
-    { "lowmute", "Low Mute", "", 0, 1, 1, 1, 0, { "OFF", "ON" } },
+    { "lowamp", "Low Amp", "dB", -12, 12, 0.001f, 1, 0, {} },
+    { "lowmute", "Low Mute", "", 0, 1, 1, 1, 0, offOn },
+    { "lowpan", "Low Pan", "", -1, 1, 0.001f, 1, 0, {} },
     { "pitchstage", "Pitch Shifter Stage", "", 0, 2, 1, 1, 1, { "INACTIVE", "PRE", "POST" } },
+    { "lowpitch", "Low Pitch", "", -24, 24, 1, 1, 0, {} },
+    { "driftdepth", "Drift Amount", "%", 0, 100, 1, 1, 0, {} },
     { "driftrate", "Drift Rate", "Hz", 0.001f, 5, 0.001f, 0.5f, 0.5f, {} },
+    { "lowpitchwindow", "Low Pitch Window", "", 32, 4096, 32, 1, 1024, {} },
+    { "delaymode", "Delay Type", "", 0, 1, 1, 1, 0, { "REPITCH", "SMOOTH" } },
+    { "lowfeed", "Low Feedback", "%", 0, 100, 1, 1, 60, {} },
+    { "diffusion", "Diffusion", "%", 0, 100, 1, 1, 0, {} },
     { "lowdamp", "Low Damp Frequency", "Hz", 60, 11000, 1, 0.5f, 6000, {} },
+    { "cutoff", "Cutoff", "Hz", 60, 11000, 1, 0.5f, 1000, {} },
+    { "res", "Resonance", "%", 0, 100, 1, 1, 40, {} },
+    { "lowtimesync", "Low Time Sync", "", 0, 1, 1, 1, 1, offOn },
+    { "lowtime", "Low Time", "ms", 1, 1000, 1, 0.5f, 60, {} },
+    { "lowsyncedtime", "Low Synced Time", "", 0, 17, 1, 1, 6, notes },
+    { "highamp", "High Amp", "dB", -12, 12, 0.001f, 1, 0, {} },
+    { "highmute", "High Mute", "", 0, 1, 1, 1, 0, offOn },
+    { "highpan", "High Pan", "", -1, 1, 0.001f, 1, 0, {} },
+    { "highpitch", "High Pitch", "", -24, 24, 1, 1, 0, {} },
+    { "highpitchwindow", "High Pitch Window", "", 32, 4096, 32, 1, 1024, {} },
+    { "highfeed", "High Feedback", "%", 0, 100, 1, 1, 60, {} },
+    { "highdamp", "High Damp Frequency", "Hz", 60, 11000, 1, 0.5f, 6000, {} },
+    { "hightimesync", "High Time Sync", "", 0, 1, 1, 1, 1, offOn },
     { "hightime", "High Time", "ms", 1, 1000, 1, 0.5f, 120, {} },
+    { "highsyncedtime", "High Synced Time", "", 0, 17, 1, 1, 8, notes },
 };
 // clang-format on
 
@@ -68,9 +92,10 @@ TEST (Host, DescriptionAndParameterTable)
         EXPECT_NEAR (p->getDefaultValue(), range.convertTo0to1 (e.defaultValue), 1.0e-6);
         for (int c = 0; c < e.choices.size(); ++c)
             EXPECT_EQ (p->getText (range.convertTo0to1 ((float) c), 128), e.choices[c]);
-        // A number's display rounds to the interval's decimals.
-        const auto shown = p->getText (0.8f, 128), exact = juce::String (range.snapToLegalValue (range.convertFrom0to1 (0.8f)));
-        EXPECT_TRUE (! e.choices.isEmpty() || std::abs (shown.getFloatValue() - exact.getFloatValue()) <= e.interval * 0.6f) << shown << " " << exact;
+        // A number's display rounds to the interval's decimals; half of that is the tolerance.
+        const auto tolerance = e.interval < 1.0f ? 0.0006f : 0.5f;
+        for (float x : e.choices.isEmpty() ? std::vector<float> { 0.0f, 0.25f, 0.5f, 0.8f, 1.0f } : std::vector<float>())
+            EXPECT_NEAR (p->getText (x, 128).getFloatValue(), range.snapToLegalValue (range.convertFrom0to1 (x)), tolerance) << x;
     }
 }
 

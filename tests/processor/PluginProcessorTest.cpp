@@ -1,8 +1,14 @@
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <new>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include <xmmintrin.h>
 
@@ -28,6 +34,14 @@ void operator delete (void* p, std::size_t) noexcept { std::free (p); }
 
 namespace
 {
+using Metadata = std::map<std::string, std::string>;
+
+Metadata slider (const char* min, const char* max, const char* step, const char* init, Metadata extra = {})
+{
+    extra.insert ({ { "uid", "p" }, { "min", min }, { "max", max }, { "step", step }, { "init", init } });
+    return extra;
+}
+
 using Values = std::map<juce::String, float>;
 using Limits = qnmr::StateLimits;
 
@@ -51,6 +65,13 @@ std::string withAttributes (int n)
     for (int i = 0; i < n - 2; ++i)
         attributes += " a" + std::to_string (i) + "=\"\"";
     return "<corvantide" + attributes + ">" + wetChild + "</corvantide>";
+}
+std::string withParamAttributes (int n)
+{
+    std::string attributes;
+    for (int i = 0; i < n - 2; ++i)
+        attributes += " a" + std::to_string (i) + "=\"\"";
+    return tree ("<PARAM id=\"drywet\" value=\"25\"" + attributes + "/>");
 }
 std::string withElements (int n) { return tree (wetChild + times (n - 2, "<x/>")); }
 std::string ofDepth (int n) { return tree (wetChild + times (n - 2, "<a>") + "<a/>" + times (n - 2, "</a>")); }
@@ -88,6 +109,13 @@ struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
 
     void restore (const std::string& b, int size = -1) { processor.setStateInformation (b.data(), size < 0 ? (int) b.size() : size); }
 
+    std::string state()
+    {
+        juce::MemoryBlock b;
+        processor.getStateInformation (b);
+        return std::string (static_cast<const char*> (b.getData()), b.getSize());
+    }
+
     TempHome home;
     AudioPluginAudioProcessor processor;
     qnmr::PresetsMenuManager& manager { *processor.presetManager };
@@ -96,16 +124,79 @@ struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
     juce::MidiBuffer midi;
     juce::Optional<double> bpm;
 };
+
+// Records what the menu asks for instead of touching the parameter state.
+struct RecordingManager : qnmr::PresetsMenuManager
+{
+    explicit RecordingManager (AudioPluginAudioProcessor& p)
+        : PresetsMenuManager (p, *p.valueTreeState, "Quenmar_Works", "Corvantide", "cvp")
+    {}
+    void loadPresetFile (const juce::File& file) override { loaded.add (file.getFileName()); }
+    void savePresetAs() override { loaded.add ("save dialog"); }
+    juce::StringArray loaded;
+};
+
+// One line per item, sub-menus inline: "text id", "[folder]" then its items, "-" for a separator.
+void describe (const juce::PopupMenu& menu, juce::StringArray& lines)
+{
+    for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+    {
+        const auto& item = it.getItem();
+        lines.add (item.isSeparator ? "-" : item.subMenu != nullptr ? "[" + item.text + "]"
+                                                                    : item.text + " " + juce::String (item.itemID));
+        if (item.subMenu != nullptr)
+            describe (*item.subMenu, lines);
+    }
+}
 } // namespace
+
+// The kinds and ranges of the real parameters show in the host's table; these are the rest.
+TEST (ParamBridge, MetadataToParameters)
+{
+    // clang-format off
+    const std::pair<Metadata, const char*> cases[] {
+        { slider ("0", "1", "1", "1"), "bool 0..1 step 1 skew 1 init 1" },
+        { slider ("0", "1", "1", "1", { { "style", "knob" } }), "float 0..1 step 1 skew 1 init 1" },
+        { slider ("0", "2", "1", "2.7", { { "style", "menu{'OFF':0;'ON':1;'X':2}" } }), "choice 0..2 step 1 skew 1 init 2.7 OFF,ON,X" },
+        // std::stof/std::stoi would throw out of the processor's constructor on these.
+        { slider ("low", "1e99", "?", "x1", { { "hidden", "yes" }, { "version", "99999999999" } }), "float 0..1 step 0.01 skew 1 init 0" },
+        { slider ("-2x", "10", "0.5", " 3.5dB"), "float -2..10 step 0.5 skew 1 init 3.5" },
+        // Empty items are skipped; a menu with none left stays a number.
+        { slider ("0", "2", "1", "0", { { "style", "menu{'A':0;;'B':1;}" } }), "choice 0..2 step 1 skew 1 init 0 A,B" },
+        { slider ("0", "1", "1", "0", { { "style", "menu{;}" } }), "float 0..1 step 1 skew 1 init 0" },
+    };
+    // clang-format on
+
+    float zone = 0.0f;
+    for (const auto& [metadata, expected] : cases)
+    {
+        const ParamInfo p (&zone, metadata);
+        const char* kinds[] { "float", "bool", "choice" };
+        EXPECT_EQ (juce::String (kinds[p.kind]) + " " + juce::String (p.range.start) + ".." + juce::String (p.range.end) + " step " + juce::String (p.range.interval) + " skew "
+                       + juce::String (p.range.skew) + " init " + juce::String (p.defaultValue) + (p.hidden ? " hidden" : "") + (p.versionHint != 1 ? " version" : "")
+                       + (p.choices.isEmpty() ? "" : " " + p.choices.joinIntoString (",")),
+                   expected);
+        auto parameter = createParameter (p);
+        EXPECT_EQ (dynamic_cast<juce::AudioParameterFloat*> (parameter.get()) != nullptr, p.kind == ParamInfo::floatKind) << expected;
+        if (auto* choice = dynamic_cast<juce::AudioParameterChoice*> (parameter.get()))
+        {
+            EXPECT_EQ (choice->getIndex(), (int) p.defaultValue) << "truncated toward zero";
+        }
+    }
+}
 
 // Every block, even one of no samples, carries the tempo and the parameters to the engine, allocates nothing
 // and leaves the caller's floating-point mode as it found it. Only stereo in, stereo out.
 TEST_F (ProcessorTest, TempoParametersAndBuses)
 {
+    // The framework shows the one program to the host; VST3 validation refuses a nameless one.
+    EXPECT_FALSE (processor.getProgramName (0).isEmpty());
     processor.prepareToPlay (44100.9, 512);
     EXPECT_EQ (processor.engine->getSampleRate(), 44100);
-    processor.setPlayHead (this);
     buffer.clear();
+    process (64);
+    EXPECT_EQ (*processor.bpmZone->zone, 120.0f) << "no play head";
+    processor.setPlayHead (this);
     const auto original = _mm_getcsr();
     for (unsigned int csr : { 0x1f80u, 0x9fc0u, 0x7f81u }) // default, FTZ+DAZ already set, round-toward-zero with flags pending
     {
@@ -115,16 +206,23 @@ TEST_F (ProcessorTest, TempoParametersAndBuses)
         _mm_setcsr (original);
         EXPECT_EQ (after, csr) << std::hex << csr;
     }
+    EXPECT_EQ (*processor.bpmZone->zone, 120.0f) << "no tempo";
 
     bpm = 87.5;
-    processor.valueTreeState->getParameter ("cutoff")->setValueNotifyingHost (0.5f);
+    // Each kind of parameter: a choice, a skewed and a linear number.
+    const std::tuple<const char*, float, float> sets[] { { "pitchstage", 1.0f, 2.0f }, { "cutoff", 0.5f, 2795.0f }, { "drywet", 0.5f, 50.0f } };
+    for (const auto& [id, normalised, value] : sets)
+        processor.valueTreeState->getParameter (id)->setValueNotifyingHost (normalised);
+    for (int i = 0; i < 512; ++i) // a signal, not silence, from here on
+        buffer.setSample (i % 2, i, std::sin ((float) i));
     counting = true;
     ::operator delete (::operator new (16)); // the counter must see this one, or a pass proves nothing
     process (0); // a block of no samples still carries the tempo and the parameters (as plain values)
     counting = false;
     EXPECT_EQ (*processor.bpmZone->zone, 87.5f);
-    for (const auto& entry : processor.bridge->entries)
-        EXPECT_TRUE (entry.id != "cutoff" || *entry.info->zone == 2795.0f) << *entry.info->zone;
+    for (const auto& [id, normalised, value] : sets)
+        for (const auto& entry : processor.bridge->entries)
+            EXPECT_TRUE (entry.id != id || *entry.info->zone == value) << id << " " << *entry.info->zone;
     counting = true;
     for (int n : { 512, 1, 250 })
         process (n);
@@ -136,44 +234,59 @@ TEST_F (ProcessorTest, TempoParametersAndBuses)
     using Set = juce::AudioChannelSet;
     // clang-format off
     const std::pair<Set, Set> layouts[] { { Set::stereo(), Set::stereo() }, { Set::mono(), Set::stereo() },
-                                          { Set::disabled(), Set::stereo() }, { Set::stereo(), Set::mono() } };
+                                          { Set::disabled(), Set::stereo() }, { Set::stereo(), Set::mono() },
+                                          { Set::mono(), Set::mono() }, { Set::create5point1(), Set::create5point1() } };
     // clang-format on
     for (const auto& [in, out] : layouts)
         EXPECT_EQ (processor.checkBusesLayoutSupported ({ { in }, { out } }), &in == &layouts[0].first) << in.getDescription() << " / " << out.getDescription();
 }
 
 // NaN and infinities in the input are heard as silence: from the burst on, the output equals, bit for bit, what
-// zeros in their place give (before, it stayed NaN until the plug-in was reloaded). The burst fills every other
-// sample of both channels, the last one included: blocks of 255 leave a tail after the guard's runs of 8.
+// zeros in their place give (before, it stayed NaN until the plug-in was reloaded). Blocks of 255 leave a tail
+// after the guard's runs of 8.
 TEST_F (ProcessorTest, NonFiniteInputIsHeardAsSilence)
 {
     constexpr auto nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const float burst[] { inf, -nan, std::numeric_limits<float>::signaling_NaN(), -inf };
+    // clang-format off
+    const std::tuple<const char*, int, std::vector<int>, int, std::vector<float>> bursts[] {
+        // block size, channels, every how many samples (offset by the channel), values (sample i gets values[i % size])
+        { "every other sample of both channels, the last one included", 255, { 0, 1 }, 2, { inf, -nan, std::numeric_limits<float>::signaling_NaN(), -inf } },
+        { "a block of NaN in the left channel", 256, { 0 }, 1, { nan } },
+        { "a block of +inf in both", 256, { 0, 1 }, 1, { inf } },
+        { "-inf, negative NaN and a signalling NaN on the right", 256, { 1 }, 1, { -inf, -nan, std::numeric_limits<float>::signaling_NaN(), 0.5f } },
+    };
+    // clang-format on
+
     AudioPluginAudioProcessor reference;
-    processor.prepareToPlay (48000.0, 255);
-    reference.prepareToPlay (48000.0, 255);
-    juce::AudioBuffer<float> in (2, 255), silenced (2, 255);
-    juce::Random random (7);
-    for (int block = 0; block < 30; ++block)
+    for (const auto& [what, size, burstChannels, every, burst] : bursts)
     {
-        for (int channel = 0; channel < 2; ++channel)
-            for (int i = 0; i < 255; ++i)
-            {
-                const auto signal = random.nextFloat() - 0.5f;
-                const bool burstHere = block == 10 && (i + channel) % 2 == 0;
-                in.setSample (channel, i, burstHere ? burst[i % 4] : signal);
-                silenced.setSample (channel, i, burstHere ? 0.0f : signal);
-            }
-        processor.processBlock (in, midi);
-        reference.processBlock (silenced, midi);
-        for (int channel = 0; channel < 2; ++channel)
-            ASSERT_EQ (std::memcmp (in.getReadPointer (channel), silenced.getReadPointer (channel), 255 * sizeof (float)), 0)
-                << "block " << block << " channel " << channel;
+        SCOPED_TRACE (what);
+        processor.prepareToPlay (48000.0, size);
+        reference.prepareToPlay (48000.0, size);
+        juce::AudioBuffer<float> in (2, size), silenced (2, size);
+        juce::Random random (7);
+        for (int block = 0; block < 30; ++block)
+        {
+            for (int channel = 0; channel < 2; ++channel)
+                for (int i = 0; i < size; ++i)
+                {
+                    const auto signal = random.nextFloat() - 0.5f;
+                    const auto inBurst = block == 10 && std::count (burstChannels.begin(), burstChannels.end(), channel) > 0 && (i + channel) % every == 0;
+                    const auto value = inBurst ? burst[(size_t) i % burst.size()] : signal;
+                    in.setSample (channel, i, value);
+                    silenced.setSample (channel, i, std::isfinite (value) ? value : 0.0f);
+                }
+            processor.processBlock (in, midi);
+            reference.processBlock (silenced, midi);
+            for (int channel = 0; channel < 2; ++channel)
+                ASSERT_EQ (std::memcmp (in.getReadPointer (channel), silenced.getReadPointer (channel), (size_t) size * sizeof (float)), 0)
+                    << "block " << block << " channel " << channel;
+        }
     }
 }
 
 // No state keeps the host's thread busy: the slowest shapes within the limits, and far larger ones,
-// which are refused before parsing.
+// which are refused before parsing; as a state and as a preset file.
 TEST_F (ProcessorTest, RestoresStayShort)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -181,14 +294,44 @@ TEST_F (ProcessorTest, RestoresStayShort)
 #else
     constexpr double bound = 100.0;
 #endif
-    for (const auto& text : { withAttributes (Limits::maxAttributes), withElements (Limits::maxElements), ofBytes (Limits::maxBytes),
-                              withAttributes (20000), ofDepth (20000), ofBytes (16 << 20) })
-    {
-        const auto b = blob (text, (juce::uint32) text.size());
-        const auto start = juce::Time::getMillisecondCounterHiRes();
-        restore (b);
-        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, bound) << text.size() << " bytes";
-    }
+    // clang-format off
+    const std::pair<std::string, bool> cases[] { { withAttributes (Limits::maxAttributes), true }, { withParamAttributes (Limits::maxAttributes), true },
+                                                 { withElements (Limits::maxElements), true }, { tree (times (Limits::maxElements - 1, wetChild.c_str())), true },
+                                                 { ofBytes (Limits::maxBytes), true }, { ofDepth (Limits::maxDepth), true },
+                                                 { withAttributes (20000), false }, { ofDepth (20000), false }, { ofBytes (16 << 20), false } };
+    // clang-format on
+    for (const auto& [text, taken] : cases)
+        for (const bool asState : { true, false })
+        {
+            SCOPED_TRACE (std::to_string (text.size()) + (asState ? " bytes as state" : " bytes as preset"));
+            processor.valueTreeState->getParameter ("drywet")->setValueNotifyingHost (1.0f);
+            const auto file = folder.getChildFile ("Large.cvp");
+            const auto b = asState ? blob (text, (juce::uint32) text.size()) : std::string();
+            ASSERT_TRUE (asState || file.replaceWithData (text.data(), text.size()));
+            const auto start = juce::Time::getMillisecondCounterHiRes();
+            asState ? restore (b) : manager.loadPresetFile (file);
+            EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, bound);
+            EXPECT_EQ (values()["drywet"], taken ? 25.0f : 100.0f);
+        }
+}
+
+TEST_F (ProcessorTest, BlobBytes)
+{
+    const auto b = state();
+    const auto text = juce::String::fromUTF8 (b.data() + 8, (int) b.size() - 9);
+    EXPECT_EQ (b.substr (0, 4) + std::to_string (juce::ByteOrder::littleEndianInt (b.data() + 4)) + b.back(), "VC2!" + std::to_string (b.size() - 9) + '\0');
+    EXPECT_EQ (text.indexOfAnyOf ("\r\n"), -1);
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <corvantide><PARAM id=\"amp\" value=\"")) << text;
+
+    // Children stand in ascending id order until a restore brings another.
+    auto saved = juce::ValueTree::fromXml (text);
+    EXPECT_EQ (saved.getNumChildren(), 29);
+    for (int i = 1; i < saved.getNumChildren(); ++i)
+        EXPECT_LT (saved.getChild (i - 1)["id"].toString(), saved.getChild (i)["id"].toString());
+    const auto resAmp = tree ("<PARAM id=\"res\" value=\"12\"/><PARAM id=\"amp\" value=\"1\"/>");
+    restore (blob (resAmp, (juce::uint32) resAmp.size()));
+    saved = juce::ValueTree::fromXml (state().c_str() + 8);
+    EXPECT_EQ (saved.getChild (0)["id"].toString() + saved.getChild (1)["id"].toString(), "resamp");
 }
 
 // The same bytes as a state blob (framed unless they start with "VC2") and as a preset file. A refused input
@@ -211,6 +354,8 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { tree ("<PARAM id=\"amp\"/><PARAM id=\"res\" value=\"nan\"/><PARAM id=\"lowpan\" value=\"-inf\"/><PARAM id=\"cutoff\" value=\"1e39\"/>"),
           true, true, { { "amp", 0.0f }, { "res", 40.0f }, { "lowpan", -1.0f }, { "cutoff", 11000.0f } } },
         { "<settings>" + wetChild + "</settings>", false, false, {} },
+        { "<corvantide><PARAM id=\"drywet\" value=\"25\"></corvantide>", false, false, {} },
+        { "", false, false, {} },
         // Texts that hang the XML reader, take it past its buffers or let malformed text in.
         { tree ("<?x?>b" + wetChild), false, false, {} },
         { "<corvantide><PARAM id=\"drywet\" value=\"&#x", false, false, {} },
@@ -218,6 +363,7 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { tree ("<PARAM id=\"drywet\" value=\"&#0;25\"/>"), false, false, {} },
         { "<!DOCTYPE c [<!ENTITY a \"25\">]>" + tree ("<PARAM id=\"drywet\" value=\"&a;\"/>"), false, false, {} },
         { tree ("<PARAM id=\"drywet\" value=\"25\xc3\"/>"), false, false, {} },
+        { tree ("<PARAM id=\"drywet\" value=\"25\xf4\x90\x80\x80\"/>"), false, false, {} },
         // Comments and CDATA are not markup: what users write in them is never looked into.
         { "<!-- <!DOCTYPE c> -->" + tree ("<!-- by A & B -->" + wetChild + "<!-- was <?old?> &#0; -->"), true, true, wet },
         { tree ("<PARAM <!-- & --> id=\"drywet\" value=\"25\"/><![CDATA[a & <?b?>]]>"), true, true, wet },
@@ -226,16 +372,20 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { "<![CDATA[&]]>" + wet25, false, false, {} },
         // A byte-order mark and nothing after it.
         { "\xef\xbb\xbf", false, false, {} },
-        // The blob's frame: wrong magic, a negative length; a length past the data is fine.
+        // The blob's frame: 8 bytes, wrong magic, length 0 or negative; a length past the data is fine.
+        { blob (wet25, (juce::uint32) wet25.size()).substr (0, 8), false, false, {} },
         { "VC2?" + blob (wet25, (juce::uint32) wet25.size()).substr (4), false, false, {} },
+        { blob (wet25, 0), false, false, {} },
         { blob (wet25, 0x80000010), false, false, {} },
         { blob (wet25, 1000000), true, false, wet },
         // Exponents of ten digits and more overflow an int: infinity or zero. Leading zeros are not counted.
         { tree ("<PARAM id=\"cutoff\" value=\"1e4294967297\"/><PARAM id=\"drywet\" value=\"1E-99999999999999999999\"/>"
                 "<PARAM id=\"res\" value=\"5e0000000000001\"/>"), true, true, { { "cutoff", 11000.0f }, { "drywet", 0.0f }, { "res", 50.0f } } },
+        { tree ("<PARAM id=\"cutoff\" value=\"1e11111111111\"/>"), true, true, { { "cutoff", 11000.0f } } },
         // At each size limit and one past it.
         { ofBytes (Limits::maxBytes), true, true, wet },
         { withAttributes (Limits::maxAttributes), true, true, wet },
+        { withParamAttributes (Limits::maxAttributes), true, true, wet },
         { withElements (Limits::maxElements), true, true, wet },
         { ofDepth (Limits::maxDepth), true, true, wet },
         { ofBytes (Limits::maxBytes + 1), false, false, {} },
@@ -262,6 +412,7 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
             EXPECT_EQ (values(), expected);
             EXPECT_EQ (manager.currentPresetName, ! asState && taken ? "In" : "kept");
             EXPECT_FALSE (processor.isSuspended());
+            EXPECT_EQ (processor.valueTreeState->state.getType().toString(), "corvantide");
 
             // A preset's root matches in any case, but the state keeps its own type: the host's copy restores.
             juce::MemoryBlock saved;
@@ -295,6 +446,8 @@ TEST_F (ProcessorTest, PresetFileAndMenu)
     EXPECT_EQ (manager.currentPresetName, "set 1");
     const auto text = file.loadFileAsString();
     EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<corvantide>\r\n  <PARAM id=\"")) << text;
+    EXPECT_TRUE (text.endsWith ("\"/>\r\n</corvantide>\r\n"));
+    EXPECT_EQ (text.replace ("\r\n", "").indexOfAnyOf ("\r\n"), -1) << "a bare CR or LF";
     EXPECT_EQ (text.replace ("\r\n  <PARAM id=\"", "@").retainCharacters ("@<").length(), 29 + 3) << "one child a line";
 
     // Folders first, then natural order ignoring case; one level of sub-folders; menu item id i + 1 is file i.
@@ -309,4 +462,36 @@ TEST_F (ProcessorTest, PresetFileAndMenu)
         manager.onPresetChosen (id);
     EXPECT_EQ (manager.currentPresetName + juce::String (manager.currentPresetIndex), "set 12");
     EXPECT_EQ (values(), saved);
+
+    // The menu itself: a new one starts at INIT, items show names without the extension, an empty folder
+    // still gets its sub-menu, and every id loads its own file.
+    RecordingManager menu (processor);
+    EXPECT_EQ (menu.currentPresetName + juce::String (menu.currentPresetIndex), "INIT-1");
+    juce::StringArray lines;
+    describe (*menu.presetMenu, lines);
+    EXPECT_EQ (lines.joinIntoString (" | "), "SAVE PRESET... -1 | - | [Bass] | a 1 | b 2 | [Empty] | [Live.Set] | set 1 3 | "
+                                             ".hidden 4 | bass.mk 5 | LOUD 6 | preset 2 7 | preset 10 8 | z 9");
+    for (int id = 0; id <= 10; ++id)
+        menu.onPresetChosen (id);
+    menu.onPresetChosen (-1);
+    EXPECT_EQ (menu.loaded.joinIntoString (","), "a.cvp,b.cvp,set 1.cvp,.hidden.cvp,bass.mk.cvp,LOUD.CVP,preset 2.cvp,preset 10.cvp,z.cvp");
+    EXPECT_EQ (menu.currentPresetIndex, 8);
+
+    // "SAVE PRESET..." opens the dialog through its own action, after the menu has closed.
+    juce::PopupMenu::MenuItemIterator first (*menu.presetMenu);
+    ASSERT_TRUE (first.next());
+    first.getItem().action();
+    EXPECT_EQ (menu.loaded[9], "save dialog");
+}
+
+// A preset file that cannot be written keeps the current name; the menu is still rebuilt.
+TEST_F (ProcessorTest, FailedPresetWriteKeepsTheName)
+{
+    const auto blocker = folder.getChildFile ("New.cvp");
+    ASSERT_TRUE (blocker.create());
+    manager.currentPresetName = "Before";
+    manager.writePresetFile (blocker.getChildFile ("New.cvp"));
+    EXPECT_EQ (manager.currentPresetName, "Before");
+    EXPECT_EQ (manager.presetFiles, std::vector<juce::File> ({ blocker }));
+    EXPECT_FALSE (processor.isSuspended());
 }
