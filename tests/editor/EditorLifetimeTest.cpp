@@ -159,6 +159,12 @@ TEST_F (EditorLifetimeTest, ClosingOneEditorKeepsAnotherInstancesMenu)
     second.presetManager->rebuildPresetMenu();
     auto firstEditor = openEditor (first);
     auto secondEditor = openEditor (second);
+    // The framework closes the menus of an application that is not in front;
+    // here the second editor's window is.
+    secondEditor->addToDesktop (0);
+    secondEditor->setVisible (true);
+    secondEditor->getPeer()->grabFocus();
+    testutil::pumpMessages (50);
     showPresetMenu (*secondEditor);
     juce::Component::SafePointer<juce::Component> menu (juce::Component::getCurrentlyModalComponent());
 
