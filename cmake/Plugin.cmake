@@ -46,6 +46,7 @@ set(CORVANTIDE_EDITOR_SOURCES
   editor/BandSplitterView.cpp
   editor/OutputView.cpp
   editor/MainView.cpp
+  editor/PreferencesFile.cpp
   editor/EditorController.cpp
   editor/PluginEditor.cpp)
 

@@ -2,6 +2,7 @@
 
 #include "processor/PluginProcessor.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace plb
@@ -107,9 +108,20 @@ EditorController::EditorController (AudioPluginAudioProcessor& processorToUse, M
 
 EditorController::~EditorController()
 {
-    // A menu still open would call into this controller, or draw with the
-    // editor's look-and-feels, after they are gone.
-    juce::PopupMenu::dismissAllActiveMenus();
+    // A menu of this editor still open would draw with the editor's
+    // look-and-feels after they are gone. Only this editor's menus close: a
+    // menu open in another instance's editor stays.
+    for (auto& window : menuWindows)
+    {
+        if (window == nullptr)
+            continue;
+
+        window->setLookAndFeel (nullptr);
+        // Escape is the menu's own way out without a choice: it deletes an
+        // open sub-menu at once, hides the window and ends its modal state
+        // with 0, so no item's action is posted.
+        window->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
+    }
 
     // The preset manager outlives every editor, so its menu must not keep
     // pointing at one of this editor's look-and-feels.
@@ -158,7 +170,7 @@ void EditorController::timerCallback()
 }
 
 //==============================================================================
-std::unique_ptr<juce::PropertiesFile> EditorController::createPreferencesFile()
+std::unique_ptr<PreferencesFile> EditorController::createPreferencesFile()
 {
     juce::PropertiesFile::Options options;
     options.applicationName = "Corvantide";
@@ -170,28 +182,53 @@ std::unique_ptr<juce::PropertiesFile> EditorController::createPreferencesFile()
     options.doNotSave = false;
     options.millisecondsBeforeSaving = 3000;
     options.storageFormat = juce::PropertiesFile::storeAsXML;
+    // The file brings its own inter-process lock.
     options.processLock = nullptr;
-    return std::make_unique<juce::PropertiesFile> (options);
+    return std::make_unique<PreferencesFile> (options);
 }
 
 void EditorController::showOptionsMenu()
 {
     const auto storedTheme = preferences->getValue ("theme", "blue");
 
+    const juce::WeakReference<EditorController> self (this);
+    const auto whileOpen = [self] (void (EditorController::*operation)()) {
+        return [self, operation] {
+            if (auto* controller = self.get())
+                (controller->*operation)();
+        };
+    };
+
     juce::PopupMenu themeMenu;
     for (const auto& [key, name] : themeNames())
-        themeMenu.addItem (name, true, storedTheme == key, [this, key = key] { selectTheme (key); });
+        themeMenu.addItem (name, true, storedTheme == key, [self, key = key] {
+            if (auto* controller = self.get())
+                controller->selectTheme (key);
+        });
 
     optionsMenu = std::make_unique<juce::PopupMenu>();
     optionsMenu->setLookAndFeel (&mainView.getLookAndFeel());
-    optionsMenu->addItem ("INIT ALL CONTROLS", true, false, [this] { initAllControls(); });
+    optionsMenu->addItem ("INIT ALL CONTROLS", true, false, whileOpen (&EditorController::initAllControls));
     optionsMenu->addSubMenu ("THEME", themeMenu, true);
-    optionsMenu->addItem ("SHOW PREFERENCES FILE", true, false, [this] { showPreferencesFile(); });
+    optionsMenu->addItem ("SHOW PREFERENCES FILE", true, false, whileOpen (&EditorController::showPreferencesFile));
     optionsMenu->addItem (-10, juce::String ("Quenmar Works Corvantide v") + JucePlugin_VersionString, false, false);
 
+    const auto modalComponentsBefore = juce::ModalComponentManager::getInstance()->getNumModalComponents();
     optionsMenu->showMenuAsync (juce::PopupMenu::Options()
                                     .withMaximumNumColumns (1)
                                     .withTargetComponent (&mainView.footerView.menuButton));
+    keepMenuWindow (modalComponentsBefore);
+}
+
+// A menu that opened is the modal component on top; a menu without items
+// opens nothing, and then the one on top may be another editor's.
+void EditorController::keepMenuWindow (int modalComponentsBefore)
+{
+    if (juce::ModalComponentManager::getInstance()->getNumModalComponents() <= modalComponentsBefore)
+        return;
+
+    menuWindows.erase (std::remove (menuWindows.begin(), menuWindows.end(), nullptr), menuWindows.end());
+    menuWindows.emplace_back (juce::Component::getCurrentlyModalComponent());
 }
 
 void EditorController::selectTheme (const juce::String& key)
@@ -253,6 +290,8 @@ void EditorController::previousPreset()
 
 void EditorController::showPresetMenu()
 {
+    const auto modalComponentsBefore = juce::ModalComponentManager::getInstance()->getNumModalComponents();
     processor.presetManager->showPresetMenu (&mainView.footerView.presetNameButton, &mainView.getLookAndFeel());
+    keepMenuWindow (modalComponentsBefore);
 }
 } // namespace plb

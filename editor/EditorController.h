@@ -6,6 +6,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "editor/MainView.h"
+#include "editor/PreferencesFile.h"
 
 class AudioPluginAudioProcessor;
 
@@ -31,7 +32,7 @@ public:
     void showOptionsMenu();
     void selectTheme (const juce::String& key);
     void showPreferencesFile();
-    static std::unique_ptr<juce::PropertiesFile> createPreferencesFile();
+    static std::unique_ptr<PreferencesFile> createPreferencesFile();
 
     void randomiseParameters();
     void initAllControls();
@@ -44,6 +45,7 @@ public:
 
 private:
     void attachBand (BandView& band, const juce::String& prefix);
+    void keepMenuWindow (int modalComponentsBefore);
 
     AudioPluginAudioProcessor& processor;
     MainView& mainView;
@@ -55,12 +57,17 @@ public:
     // Rebuilt at every click, so its ticks always show the stored theme.
     std::unique_ptr<juce::PopupMenu> optionsMenu;
     // The editor window reads "theme" and "editor_width" and writes the width.
-    std::unique_ptr<juce::PropertiesFile> preferences;
+    std::unique_ptr<PreferencesFile> preferences;
 
 private:
     std::vector<juce::AudioProcessorParameter*> randomParameters;
     juce::Random random;
+    // The windows of the menus this editor opened; the framework deletes them.
+    std::vector<juce::Component::SafePointer<juce::Component>> menuWindows;
 
+    // Menu actions run from the message queue, after the menu has closed and
+    // possibly after the host has closed this editor.
+    JUCE_DECLARE_WEAK_REFERENCEABLE (EditorController)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (EditorController)
 };
 } // namespace plb

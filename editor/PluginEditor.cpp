@@ -39,16 +39,23 @@ AudioPluginAudioProcessorEditor::AudioPluginAudioProcessorEditor (AudioPluginAud
     {
         limits->setFixedAspectRatio ((double) designWidth / (double) designHeight);
         limits->setMinimumWidth (minimumWidth);
+        // The fixed ratio derives the height from the limited width, so the
+        // maximum height can stay unbounded.
+        limits->setMaximumWidth (maximumWidth);
     }
 
-    // Only a hand-edited file holds a width outside these limits: 0 would
-    // open an unusable window, a huge one a window that cannot be drawn.
-    const auto width = juce::jlimit (minimumWidth, maximumStoredWidth, controller.preferences->getIntValue ("editor_width", designWidth));
+    // A file written by an older version or by hand may hold a width outside
+    // these limits: 0 would open an unusable window, a huge one a window that
+    // cannot be drawn.
+    const auto width = juce::jlimit (minimumWidth, maximumWidth, controller.preferences->getIntValue ("editor_width", designWidth));
     setSize (width, heightForWidth (width));
 }
 
 AudioPluginAudioProcessorEditor::~AudioPluginAudioProcessorEditor()
 {
+    // Other editors may have stored their widths since this one did; the
+    // editor closed last decides the width the next one opens with.
+    controller.preferences->setValue ("editor_width", getWidth());
     setLookAndFeel (nullptr);
 }
 

@@ -21,7 +21,8 @@ public:
     static constexpr int designHeight = 520;
     static constexpr int minimumWidth = 200;
     // Wider than any display; beyond it the window's backing image could not be allocated.
-    static constexpr int maximumStoredWidth = 6400;
+    // Both a drag and a stored width stop here, so the width a user leaves is the one that reopens.
+    static constexpr int maximumWidth = 6400;
 
     explicit AudioPluginAudioProcessorEditor (AudioPluginAudioProcessor& pluginProcessor);
     ~AudioPluginAudioProcessorEditor() override;

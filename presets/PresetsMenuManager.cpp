@@ -61,6 +61,8 @@ void PresetsMenuManager::savePresetAs()
                        | juce::FileBrowserComponent::canSelectFiles
                        | juce::FileBrowserComponent::warnAboutOverwriting;
 
+    // The dialog belongs to this manager: deleting the chooser drops the
+    // completion, so it never runs after the manager has gone.
     fileChooser->launchAsync (flags, [this] (const juce::FileChooser& chooser) { writePresetFile (chooser); });
 }
 
@@ -126,7 +128,10 @@ void PresetsMenuManager::rebuildPresetMenu()
     // id -1 keeps the choice itself out of onPresetChosen's range.
     juce::PopupMenu::Item saveItem ("SAVE PRESET...");
     saveItem.itemID = -1;
-    saveItem.action = [this] { savePresetAs(); };
+    saveItem.action = [manager = juce::WeakReference<PresetsMenuManager> (this)] {
+        if (manager != nullptr)
+            manager->savePresetAs();
+    };
     presetMenu->addItem (std::move (saveItem));
     presetMenu->addSeparator();
 
@@ -197,7 +202,10 @@ void PresetsMenuManager::showPresetMenu (juce::Component* target, juce::LookAndF
                              .withStandardItemHeight (menuItemHeight)
                              .withItemThatMustBeVisible (1);
 
-    presetMenu->showMenuAsync (options, [this] (int result) { onPresetChosen (result); });
+    presetMenu->showMenuAsync (options, [manager = juce::WeakReference<PresetsMenuManager> (this)] (int result) {
+        if (manager != nullptr)
+            manager->onPresetChosen (result);
+    });
 }
 
 void PresetsMenuManager::onPresetChosen (int result)

@@ -42,6 +42,9 @@ public:
     int menuItemHeight = 16;
 
 private:
+    // The menu's completion and its actions arrive through the message queue,
+    // possibly after the host has deleted the processor and this manager.
+    JUCE_DECLARE_WEAK_REFERENCEABLE (PresetsMenuManager)
     JUCE_DECLARE_NON_COPYABLE (PresetsMenuManager)
 };
 } // namespace qnmr

@@ -31,6 +31,11 @@ static void* allocate (std::size_t size) // a function of its own, or the compil
 void* operator new (std::size_t size) { return allocate (size); }
 void operator delete (void* p) noexcept { std::free (p); }
 void operator delete (void* p, std::size_t) noexcept { std::free (p); }
+// The library's temporary buffers (stable_sort) come from the nothrow form, freed by the sized one above.
+void* operator new (std::size_t size, const std::nothrow_t&) noexcept
+{
+    try { return allocate (size); } catch (const std::bad_alloc&) { return nullptr; }
+}
 
 namespace
 {
