@@ -21,11 +21,10 @@ cd "$ROOT"
 
 # The state, preset, audio and host-state tests again, built with ASan and
 # UBSan (only the framework modules they run through are instrumented:
-# cmake/SanitizerScope.cmake), and the editor lifetime tests, whose menus,
-# dialog and messages outlive the editor and processor they came from. Any
-# report fails the run. -O1 with line tables
-# only compiles in about half the time of -O2 -g and still gives file and line
-# in every report.
+# cmake/SanitizerScope.cmake), and the editor tests whose menus, dialog,
+# messages and preferences outlive the editor and processor they came from.
+# Any report fails the run. -O1 with line tables only compiles in about half
+# the time of -O2 -g and still gives file and line in every report.
 SANITIZE_BUILD="${SANITIZE_BUILD_DIR:-$ROOT/build/sanitize}"
 step "Configuring the sanitizer build in $SANITIZE_BUILD"
 cmake -S "$ROOT" -B "$SANITIZE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -37,7 +36,7 @@ cmake --build "$SANITIZE_BUILD" --parallel "$JOBS" --target corvantide_tests cor
 step "Running the processor, editor lifetime, host and fuzz tests under ASan and UBSan"
 cd "$SANITIZE_BUILD"
 HOME="$SCRATCH_HOME" UBSAN_OPTIONS=print_stacktrace=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ProcessorTest|EditorLifetimeTest|Host|HostState|StateFuzz)\.' \
+  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|EditorLifetimeTest|PreferencesSharingTest|Host|HostState|StateFuzz)\.' \
   || fail "tests under the sanitizers (see the output above)"
 cd "$ROOT"
 
