@@ -189,10 +189,11 @@ TEST_F (HostEditor, OpensScaledInTheStoredThemeTakesAClickAndStoresTheResizedWid
     // The footer at (2, 440): the options button at (546, 26), the preset name at (299, 26, 197, 26).
     const juce::Point<float> optionsButton (2 + 546 + 13, 440 + 26 + 13), presetName (2 + 299 + 98, 440 + 26 + 13);
     const auto preferences = home.folder.getChildFile ("Quenmar_Works/Corvantide.prefs");
-    // The last row opens with what the second row's resize stored, and closes with nothing changed.
+    // The third row opens with what the second row's resize stored; it and the last close with nothing changed.
     const Row rows[] = { { nullptr, nullptr, 800, blue, pink, "host-editor-800.png", { { 100, 100, 200, 130 }, { 30, 900, 200, 130 }, { 600, 300, 462, 300 } }, optionsButton },
-                         { "1200", "pink", 1200, pink, blue, "host-editor-1200.png", { { 1000, 1000, 1000, 650 }, { 900, 2000, 900, 585 } }, presetName },
-                         { nullptr, nullptr, 900, pink, blue, nullptr, {}, {} } };
+                         { "1200", "pink", 1200, pink, blue, "host-editor-1200.png", { { 1000, 1000, 1000, 650 }, { 900, 2000, 900, 585 }, { 1024, 2000, 1024, 666 } }, presetName },
+                         { nullptr, nullptr, 1024, pink, blue, nullptr, {}, {} },
+                         { "0", nullptr, 200, pink, blue, nullptr, {}, {} } };
     for (const auto& row : rows)
     {
         SCOPED_TRACE (row.shownWidth);
@@ -222,9 +223,8 @@ TEST_F (HostEditor, OpensScaledInTheStoredThemeTakesAClickAndStoresTheResizedWid
         // Black in the gutter left of the middle column; each FEED knob (60 % by default, its box at
         // (41, 157, 50, 50) in the band panels at x 2 and 533) draws its value arc, its outermost
         // 2 px ring from 1.2 pi clockwise, in the accent, and nowhere in its box the other accent.
-        EXPECT_TRUE (isBlack (image.getPixelAt (onWindow (268, 200).x, onWindow (268, 200).y)));
-        for (const float bandX : { 2.0f, 533.0f })
-        {
+        // Below the design size the 2 px gutter and ring are thinner than a pixel.
+        const auto arcs = [&] (float bandX) {
             for (const float angle : { 1.35f, 1.5f, 1.7f, 1.9f, 2.1f })
             {
                 const auto onArc = juce::Point<float> (bandX + 66, 184).getPointOnCircumference (22.0f, angle * juce::MathConstants<float>::pi);
@@ -240,6 +240,12 @@ TEST_F (HostEditor, OpensScaledInTheStoredThemeTakesAClickAndStoresTheResizedWid
                     others += distance (image.getPixelAt (at.x, at.y), row.other) < 60 ? 1 : 0;
                 }
             EXPECT_EQ (others, 0) << bandX;
+        };
+        if (row.shownWidth >= 800)
+        {
+            EXPECT_TRUE (isBlack (image.getPixelAt (onWindow (268, 200).x, onWindow (268, 200).y)));
+            arcs (2.0f);
+            arcs (533.0f);
         }
 
         if (row.shownWidth == 1200)
@@ -296,6 +302,9 @@ TEST_F (HostEditor, OpensScaledInTheStoredThemeTakesAClickAndStoresTheResizedWid
             }
             for (const auto i : randomisedIndices)
                 EXPECT_TRUE (parameters[i]->getNumSteps() <= 20 || movedOnce.count (i) == 1) << parameters[i]->getName (64);
+            // The next rows' knobs are read at their defaults again.
+            for (auto* p : parameters)
+                p->setValueNotifyingHost (p->getDefaultValue());
         }
 
         for (const auto& resize : row.resizes)
