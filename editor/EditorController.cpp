@@ -3,6 +3,7 @@
 #include "processor/PluginProcessor.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace plb
@@ -191,26 +192,24 @@ void EditorController::showOptionsMenu()
 {
     const auto storedTheme = preferences->getValue ("theme", "blue");
 
-    const juce::WeakReference<EditorController> self (this);
-    const auto whileOpen = [self] (void (EditorController::*operation)()) {
-        return [self, operation] {
+    // Item actions run from the message queue after the menu has closed,
+    // possibly after this editor has.
+    const auto whileOpen = [self = juce::WeakReference<EditorController> (this)] (std::function<void (EditorController&)> action) {
+        return [self, action = std::move (action)] {
             if (auto* controller = self.get())
-                (controller->*operation)();
+                action (*controller);
         };
     };
 
     juce::PopupMenu themeMenu;
     for (const auto& [key, name] : themeNames())
-        themeMenu.addItem (name, true, storedTheme == key, [self, key = key] {
-            if (auto* controller = self.get())
-                controller->selectTheme (key);
-        });
+        themeMenu.addItem (name, true, storedTheme == key, whileOpen ([key = key] (EditorController& c) { c.selectTheme (key); }));
 
     optionsMenu = std::make_unique<juce::PopupMenu>();
     optionsMenu->setLookAndFeel (&mainView.getLookAndFeel());
-    optionsMenu->addItem ("INIT ALL CONTROLS", true, false, whileOpen (&EditorController::initAllControls));
+    optionsMenu->addItem ("INIT ALL CONTROLS", true, false, whileOpen ([] (EditorController& c) { c.initAllControls(); }));
     optionsMenu->addSubMenu ("THEME", themeMenu, true);
-    optionsMenu->addItem ("SHOW PREFERENCES FILE", true, false, whileOpen (&EditorController::showPreferencesFile));
+    optionsMenu->addItem ("SHOW PREFERENCES FILE", true, false, whileOpen ([] (EditorController& c) { c.showPreferencesFile(); }));
     optionsMenu->addItem (-10, juce::String ("Quenmar Works Corvantide v") + JucePlugin_VersionString, false, false);
 
     const auto modalComponentsBefore = juce::ModalComponentManager::getInstance()->getNumModalComponents();

@@ -45,57 +45,6 @@ namespace
         return j < s.size() && s[j] == ';';
     }
 
-    // Counts, without parsing, what StateLimits bound. The depth follows start,
-    // end and empty-element tags and skips comments, CDATA sections,
-    // processing instructions and quoted attribute values. On broken markup
-    // the framework's reader may nest otherwise, but never deeper than the
-    // number of elements counted here.
-    bool isWithinLimits (const std::string& s)
-    {
-        if (s.size() > (size_t) StateLimits::maxBytes || std::count (s.begin(), s.end(), '=') > StateLimits::maxAttributes)
-            return false;
-
-        int elements = 0, depth = 0;
-        for (auto i = s.find ('<'); i < s.size(); i = s.find ('<', i))
-        {
-            const auto skipPast = [&s, &i] (const char* end, size_t from) {
-                const auto found = s.find (end, from);
-                i = found == std::string::npos ? s.size() : found + std::strlen (end);
-            };
-
-            if (s.compare (i, 2, "</") == 0)
-            {
-                depth = std::max (0, depth - 1);
-                skipPast (">", i);
-                continue;
-            }
-
-            if (++elements > StateLimits::maxElements)
-                return false;
-
-            if (s.compare (i, 4, "<!--") == 0)
-                skipPast ("-->", i + 4);
-            else if (s.compare (i, 9, "<![CDATA[") == 0)
-                skipPast ("]]>", i + 9);
-            else if (s.compare (i, 2, "<?") == 0)
-                skipPast ("?>", i + 2);
-            else
-            {
-                auto end = i + 1;
-                for (char quote = 0; end < s.size() && (quote != 0 || s[end] != '>'); ++end)
-                    quote = quote == 0 && (s[end] == '"' || s[end] == '\'') ? s[end] : (s[end] == quote ? 0 : quote);
-
-                if (depth + 1 > StateLimits::maxDepth)
-                    return false;
-
-                depth += end < s.size() && s[end - 1] == '/' ? 0 : 1;
-                i = end;
-            }
-        }
-
-        return true;
-    }
-
     // The framework's number reader gathers an exponent's digits in an int,
     // which overflows past nine significant digits. Any such exponent makes a
     // double infinite or zero, and so does 999999999, which it reads safely.
@@ -129,20 +78,34 @@ namespace
         return capped ? juce::String::fromUTF8 (out.data(), (int) out.size()) : text;
     }
 
-    // The text that the parser gets: each comment, and each CDATA section
-    // inside an element, replaced by one blank. Users annotate preset files by
-    // hand, and what a comment says ("A & B", "was <?old?>") must not refuse
-    // the file; the checks below then see exactly the markup that is parsed.
-    // The walk follows the framework's reader: a comment runs to the first
-    // "-->" and counts as a blank wherever a blank may stand, also between
-    // attributes; CDATA runs to the first "]]>" and is read only inside an
-    // element; a quoted attribute value, a close tag (to its first '>') and a
-    // processing instruction (to its first "?>") are taken as they stand.
-    std::string withoutCommentsOrCData (const std::string& s)
+    // One walk over outside text, for two purposes.
+    //
+    // It counts, without parsing, what StateLimits bound. The depth follows
+    // start, end and empty-element tags and passes over comments, CDATA
+    // sections, processing instructions and quoted attribute values. On
+    // broken markup the framework's reader may nest otherwise, but never
+    // deeper than the number of elements counted here.
+    //
+    // It also gives the text that the parser gets: each comment, and each
+    // CDATA section inside an element, replaced by one blank. Users annotate
+    // preset files by hand, and what a comment says ("A & B", "was <?old?>")
+    // must not refuse the file; the checks after it then see exactly the
+    // markup that is parsed. The walk follows the framework's reader: a
+    // comment runs to the first "-->" and counts as a blank wherever a blank
+    // may stand, also between attributes; CDATA runs to the first "]]>" and is
+    // read only inside an element; a quoted attribute value, a close tag (to
+    // its first '>') and a processing instruction (to its first "?>") are
+    // taken as they stand.
+    //
+    // Returns false, with the text unfinished, when a limit is passed.
+    bool markupWithinLimits (const std::string& s, std::string& out)
     {
-        std::string out;
+        if (s.size() > (size_t) StateLimits::maxBytes || std::count (s.begin(), s.end(), '=') > StateLimits::maxAttributes)
+            return false;
+
+        out.clear();
         out.reserve (s.size());
-        int depth = 0;
+        int elements = 0, depth = 0;
         size_t i = 0;
 
         const auto copyPast = [&] (const char* end, size_t from) {
@@ -165,19 +128,27 @@ namespace
                 continue;
             }
 
-            if (s.compare (i, 4, "<!--") == 0)
-                blankPast ("-->", i + 4);
-            else if (depth > 0 && s.compare (i, 9, "<![CDATA[") == 0)
-                blankPast ("]]>", i + 9);
-            else if (s.compare (i, 2, "<?") == 0)
-                copyPast ("?>", i + 2);
-            else if (s.compare (i, 2, "</") == 0)
+            if (s.compare (i, 2, "</") == 0)
             {
                 depth = std::max (0, depth - 1);
                 copyPast (">", i);
+                continue;
             }
+
+            if (++elements > StateLimits::maxElements)
+                return false;
+
+            if (s.compare (i, 4, "<!--") == 0)
+                blankPast ("-->", i + 4);
+            else if (s.compare (i, 9, "<![CDATA[") == 0)
+                depth > 0 ? blankPast ("]]>", i + 9) : copyPast ("]]>", i + 9);
+            else if (s.compare (i, 2, "<?") == 0)
+                copyPast ("?>", i + 2);
             else
             {
+                if (depth + 1 > StateLimits::maxDepth)
+                    return false;
+
                 // A start tag: quoted values are copied whole, comments between
                 // attributes become blanks.
                 out += s[i++];
@@ -203,7 +174,7 @@ namespace
             }
         }
 
-        return out;
+        return true;
     }
 
     // Shapes of text that the framework's XML parser mishandles. It never
@@ -291,11 +262,8 @@ void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juc
 std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
 {
     const auto s = text.toStdString();
-    if (! isWithinLimits (s))
-        return nullptr;
-
-    const auto markup = withoutCommentsOrCData (s);
-    if (! isSafeForParser (markup))
+    std::string markup;
+    if (! markupWithinLimits (s, markup) || ! isSafeForParser (markup))
         return nullptr;
 
     return juce::parseXML (markup == s ? text : juce::String::fromUTF8 (markup.data(), (int) markup.size()));
