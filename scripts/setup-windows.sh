@@ -61,12 +61,13 @@ for p in "${packages[@]}"; do
 done
 
 export DEBIAN_FRONTEND=noninteractive
+source "$HERE/apt-wait.sh"
 if [ ${#missing[@]} -gt 0 ] || [ "${NEED_UPDATE:-0}" = 1 ]; then
-  $SUDO apt-get update -q || { echo "setup-windows: FAILED - apt-get update" >&2; exit 1; }
+  apt_get update -q || { echo "setup-windows: FAILED - apt-get update" >&2; exit 1; }
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup-windows: installing ${missing[*]}"
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" \
+  apt_get install -y -q --no-install-recommends "${missing[@]}" \
     || { echo "setup-windows: FAILED - apt-get install ${missing[*]}" >&2; exit 1; }
 else
   echo "setup-windows: all ${#packages[@]} packages present"

@@ -31,12 +31,14 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 
+source "$(dirname "${BASH_SOURCE[0]}")/apt-wait.sh"
+
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-if ! $SUDO apt-get update -q; then
+if ! apt_get update -q; then
   echo "setup: FAILED - apt-get update" >&2; exit 1
 fi
-if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+if ! apt_get install -y -q --no-install-recommends "${missing[@]}"; then
   echo "setup: FAILED - apt-get install ${missing[*]}" >&2; exit 1
 fi
 echo "setup: done"
