@@ -51,10 +51,11 @@ void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
         if (auto* host = getPlayHead())
             if (const auto position = host->getPosition())
                 if (const auto bpm = position->getBpm())
-                {
                     writeZone (*bpmZone, static_cast<float> (*bpm));
-                    tail->setTempo (static_cast<float> (*bpm));
-                }
+
+    // The tempo the engine runs with, for tail queries from other threads.
+    if (bpmZone != nullptr)
+        tail->setTempo (*bpmZone->zone);
 
     for (const auto& entry : bridge->entries)
         if (entry.rawValue != nullptr)

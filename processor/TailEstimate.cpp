@@ -151,12 +151,6 @@ TailEstimate::TailEstimate (const ParamBridge& bridge)
     }
 }
 
-void TailEstimate::prepare (double sampleRate) noexcept
-{
-    rate.store (sampleRate, std::memory_order_relaxed);
-    tempo.store (120.0f, std::memory_order_relaxed);
-}
-
 TailEstimate::Settings TailEstimate::currentSettings() const noexcept
 {
     Settings settings;

@@ -36,10 +36,11 @@ public:
 
     explicit TailEstimate (const ParamBridge& bridge);
 
-    // On activation: the host's rate, and the tempo the engine's init restores.
-    void prepare (double sampleRate) noexcept;
+    // On activation. The tempo is kept: until the first block brings the host's
+    // tempo again, the last one heard is the best guess.
+    void prepare (double sampleRate) noexcept { rate.store (sampleRate, std::memory_order_relaxed); }
 
-    // From the audio thread: one relaxed store.
+    // From the audio thread, every block: one relaxed store.
     void setTempo (float bpm) noexcept { tempo.store (bpm, std::memory_order_relaxed); }
 
     Settings currentSettings() const noexcept;
