@@ -24,7 +24,8 @@ juce_add_plugin(Corvantide
 set(CORVANTIDE_PROCESSOR_SOURCES
   processor/MetaUI.cpp
   processor/ParamBridge.cpp
-  processor/PluginProcessor.cpp)
+  processor/PluginProcessor.cpp
+  processor/TailEstimate.cpp)
 
 set(CORVANTIDE_PRESETS_SOURCES
   presets/PresetsMenuManager.cpp

@@ -188,26 +188,26 @@ juce::AudioProcessorValueTreeState::ParameterLayout buildParameterLayout (ParamB
     return layout;
 }
 
-void writeZone (const ParamInfo& info, float value) noexcept
+float zoneValue (const ParamInfo& info, float value) noexcept
 {
     switch (info.kind)
     {
-        case ParamInfo::floatKind:
-            *info.zone = value;
-            break;
-
         case ParamInfo::boolKind:
-            *info.zone = value > 0.5f ? 1.0f : 0.0f;
-            break;
+            return value > 0.5f ? 1.0f : 0.0f;
 
         case ParamInfo::choiceKind:
             // Nearest whole number, ties to even (the 1.5 * 2^52 trick).
-            *info.zone = static_cast<float> (juce::roundToInt (value));
-            break;
+            return static_cast<float> (juce::roundToInt (value));
 
         default:
-            break;
+            return value;
     }
+}
+
+void writeZone (const ParamInfo& info, float value) noexcept
+{
+    if (info.kind == ParamInfo::floatKind || info.kind == ParamInfo::boolKind || info.kind == ParamInfo::choiceKind)
+        *info.zone = zoneValue (info, value);
 }
 
 ParamInfo* findHiddenZone (const ParamBridge& bridge, const juce::String& id)

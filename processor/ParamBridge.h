@@ -55,6 +55,10 @@ juce::AudioProcessorValueTreeState::ParameterLayout buildParameterLayout (ParamB
 std::unique_ptr<juce::RangedAudioParameter> createParameter (const ParamInfo& info);
 void parseMenu (ParamInfo& info, const std::string& style);
 
+// What the engine's zone holds for a parameter's raw value: on/off and choices
+// are whole numbers there.
+float zoneValue (const ParamInfo& info, float value) noexcept;
+
 // Runs on the audio thread for every parameter of every block: no allocation, no lock.
 void writeZone (const ParamInfo& info, float value) noexcept;
 

@@ -25,6 +25,7 @@ AudioPluginAudioProcessor::AudioPluginAudioProcessor()
         entry.rawValue = valueTreeState->getRawParameterValue (entry.id);
 
     bpmZone = findHiddenZone (*bridge, "bpm");
+    tail = std::make_unique<TailEstimate> (*bridge);
 
     presetManager = std::make_unique<qnmr::PresetsMenuManager> (*this, *valueTreeState, "Quenmar_Works", "Corvantide", "cvp");
 }
@@ -37,6 +38,7 @@ void AudioPluginAudioProcessor::prepareToPlay (double sampleRate, int)
 {
     // Truncated toward zero: 44100.9 Hz runs the engine at 44100 Hz.
     engine->init (static_cast<int> (sampleRate));
+    tail->prepare (sampleRate);
 }
 
 void AudioPluginAudioProcessor::releaseResources() {}
@@ -50,6 +52,10 @@ void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
             if (const auto position = host->getPosition())
                 if (const auto bpm = position->getBpm())
                     writeZone (*bpmZone, static_cast<float> (*bpm));
+
+    // The tempo the engine runs with, for tail queries from other threads.
+    if (bpmZone != nullptr)
+        tail->setTempo (*bpmZone->zone);
 
     for (const auto& entry : bridge->entries)
         if (entry.rawValue != nullptr)
@@ -70,7 +76,16 @@ void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
     engine->compute (buffer.getNumSamples(), channels, channels);
 }
 
-double AudioPluginAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+/*  Hosts may stop calling processBlock once the input is silent and the tail
+    has passed, so the tail follows the current settings and is infinite while
+    a feedback of 100 % keeps the echoes alive. The framework's VST3 client
+    asks this on every getTailSamples, so a host that asks again hears the
+    change. The client's only restart flag a host re-reads it on is
+    kLatencyChanged, and that makes the host deactivate and reactivate us,
+    which runs prepareToPlay and clears every delay line: a knob turn would cut
+    the very echoes the tail is meant to keep, so no restart is requested.
+*/
+double AudioPluginAudioProcessor::getTailLengthSeconds() const { return tail->seconds(); }
 bool AudioPluginAudioProcessor::acceptsMidi() const { return true; }
 bool AudioPluginAudioProcessor::producesMidi() const { return false; }
 

@@ -8,6 +8,7 @@
 #include "presets/PresetsMenuManager.h"
 #include "processor/MetaUI.h"
 #include "processor/ParamBridge.h"
+#include "processor/TailEstimate.h"
 
 class AudioPluginAudioProcessor : public juce::AudioProcessor
 {
@@ -41,6 +42,7 @@ public:
     std::unique_ptr<MetaUI> metaUI;
     std::unique_ptr<ParamBridge> bridge;
     ParamInfo* bpmZone = nullptr; // owned by bridge
+    std::unique_ptr<TailEstimate> tail; // reads the bridge's entries
     std::unique_ptr<qnmr::PresetsMenuManager> presetManager;
 
 private:

@@ -1,3 +1,10 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -203,6 +210,116 @@ TEST (HostState, DamagedStatesThroughTheClient)
 
     restoreWith (stream);
     EXPECT_EQ (values (*target), values (*source)); // the bypass included
+}
+
+// A host may stop processing once the input is silent and the reported tail has passed. Through the module: full-scale
+// noise long enough to fill the longest delay, then silence. The last sample above -90 dBFS must fall inside the
+// reported tail, and the tail may be at most twice as long plus a quarter second. A feedback of 100 % rings on
+// without end and reports the framework's infinite tail. The client asks the processor on every query, so a
+// change shows at once, without a new activation.
+TEST (Host, TailCoversTheRingOut)
+{
+    struct TempoHead : juce::AudioPlayHead
+    {
+        juce::Optional<PositionInfo> getPosition() const override
+        {
+            PositionInfo info;
+            info.setBpm (bpm);
+            info.setTimeInSamples (0);
+            return info;
+        }
+        double bpm = 120.0;
+    } head;
+
+    constexpr double rate = 48000.0, endless = std::numeric_limits<double>::infinity();
+    const float threshold = std::pow (10.0f, -90.0f / 20.0f);
+    using Settings = std::vector<std::pair<const char*, const char*>>;
+    const auto set = [] (juce::AudioPluginInstance& plugin, const char* id, const char* text) {
+        auto* p = plugin.getParameters()[ids.indexOf (id)];
+        p->setValueNotifyingHost (p->getValueForText (text));
+        return p->getCurrentValueAsText();
+    };
+
+    // clang-format off
+    const std::tuple<const char*, Settings, double> rows[] {
+        { "defaults", {}, 0.0 },
+        { "95 % feedback", { { "lowfeed", "95" }, { "highfeed", "95" } }, 0.0 },
+        { "no feedback", { { "lowfeed", "0" }, { "highfeed", "0" } }, 0.0 },
+        { "2 s synced at 90 bpm, drifting", { { "lowsyncedtime", "1/2D" }, { "highsyncedtime", "1/2" }, { "lowfeed", "70" }, { "driftdepth", "100" } }, 90.0 },
+        { "1 s free, damped at 60 Hz", { { "lowtimesync", "OFF" }, { "lowtime", "1000" }, { "lowdamp", "60" }, { "hightimesync", "OFF" }, { "hightime", "400" } }, 0.0 },
+        { "short and fully diffused", { { "lowtimesync", "OFF" }, { "lowtime", "10" }, { "hightimesync", "OFF" }, { "hightime", "25" },
+                                        { "diffusion", "100" }, { "highfeed", "30" } }, 0.0 },
+        { "loud, resonant, shifted after the delay", { { "amp", "6" }, { "lowamp", "12" }, { "highmute", "ON" }, { "cutoff", "60" }, { "res", "100" },
+                                                       { "pitchstage", "POST" }, { "lowpitch", "12" }, { "lowpitchwindow", "4096" } }, 0.0 },
+        { "100 % feedback", { { "highfeed", "100" } }, 0.0 },
+    };
+    // clang-format on
+
+    // Noise fills every band; a low tone is what damping leaves longest.
+    const auto burstSample = [rate] (juce::Random& random, int kind, int n) {
+        return kind == 0 ? 2.0f * random.nextFloat() - 1.0f : (float) std::sin (2.0 * juce::MathConstants<double>::pi * 40.0 * n / rate);
+    };
+    juce::Random random (21);
+    for (const auto& [name, settings, bpm] : rows)
+    {
+        SCOPED_TRACE (name);
+        double reported = 0.0, measured = 0.0;
+        for (int kind : { 0, 1 })
+        {
+            const auto plugin = testutil::loadPluginModule();
+            ASSERT_NE (plugin, nullptr);
+            for (const auto& [id, text] : settings)
+            {
+                const auto shown = set (*plugin, id, text);
+                ASSERT_TRUE (shown == text || (shown.containsOnly ("-0123456789.") && shown.getFloatValue() == juce::String (text).getFloatValue())) << id << " " << shown;
+            }
+            head.bpm = bpm;
+            plugin->setPlayHead (bpm > 0.0 ? &head : nullptr);
+            plugin->prepareToPlay (rate, 512);
+
+            // Asked once the first block has brought the tempo, as a host asks while it plays; then rendered past
+            // the reported tail, so that an echo it misses is seen. An endless one is heard for 30 s.
+            juce::AudioBuffer<float> block (2, 512);
+            juce::MidiBuffer midi;
+            block.clear();
+            plugin->processBlock (block, midi);
+            reported = plugin->getTailLengthSeconds();
+            if (kind == 1)
+            {
+                // Feedback that never lets go shows at once, without a new activation, and so does letting it go.
+                const auto feed = plugin->getParameters()[ids.indexOf ("lowfeed")]->getCurrentValueAsText();
+                ASSERT_EQ (set (*plugin, "lowfeed", "100"), "100");
+                EXPECT_EQ (plugin->getTailLengthSeconds(), endless);
+                set (*plugin, "lowfeed", feed.toRawUTF8());
+                EXPECT_EQ (plugin->getTailLengthSeconds(), reported);
+            }
+
+            constexpr int burst = (int) (2.5 * rate);
+            const int length = burst + (int) (rate * (reported == endless ? 30.0 : std::min (400.0, reported * 1.25 + 2.0)));
+            int lastLoud = burst;
+            for (int start = 512; start < length; start += 512)
+            {
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 512; ++i)
+                        block.setSample (c, i, start + i < burst ? burstSample (random, kind, start + i) : 0.0f);
+                plugin->processBlock (block, midi);
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 512; ++i)
+                        if (std::abs (block.getSample (c, i)) > threshold)
+                            lastLoud = std::max (lastLoud, start + i + 1);
+            }
+            measured = std::max (measured, (lastLoud - burst) / rate);
+        }
+
+        if (std::string (name) == "100 % feedback")
+        {
+            EXPECT_EQ (reported, endless);
+            EXPECT_GT (measured, 29.0);
+            continue;
+        }
+        EXPECT_GE (reported, measured);
+        EXPECT_LE (reported, 2.0 * measured + 0.25) << "measured " << measured;
+    }
 }
 
 int main (int argc, char** argv)

@@ -500,3 +500,105 @@ TEST_F (ProcessorTest, FailedPresetWriteKeepsTheName)
     EXPECT_EQ (manager.presetFiles, std::vector<juce::File> ({ blocker }));
     EXPECT_FALSE (processor.isSuspended());
 }
+
+namespace
+{
+// Sets a parameter to a value in its own range.
+void setRaw (AudioPluginAudioProcessor& p, const char* id, float value)
+{
+    auto* parameter = p.valueTreeState->getParameter (id);
+    parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+}
+} // namespace
+
+// The tail query runs on whatever thread a host likes: it allocates nothing and is cheap. Settings whose echoes
+// are never heard leave only the output's own short ring; what the engine runs as 192 kHz gives half the tail at
+// 384 kHz; a feedback that would take longer than an hour to die counts as endless.
+TEST_F (ProcessorTest, TailFollowsTheSettings)
+{
+    constexpr double endless = std::numeric_limits<double>::infinity();
+    processor.prepareToPlay (48000.0, 512);
+    counting = true;
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    for (int i = 0; i < 200; ++i)
+        setRaw (processor, "lowfeed", processor.getTailLengthSeconds() > 0.0 ? 60.0f : 61.0f);
+    const auto perQuery = (juce::Time::getMillisecondCounterHiRes() - start) / 200.0;
+    counting = false;
+    EXPECT_EQ (allocations.load(), 0);
+    EXPECT_LT (perQuery, 0.5) << "ms";
+
+    // clang-format off
+    const std::tuple<const char*, std::vector<std::pair<const char*, float>>, double, double, double> rows[] {
+        // settings, rate, shortest and longest tail in seconds
+        { "both bands muted, full feedback", { { "lowfeed", 100 }, { "highfeed", 100 }, { "lowmute", 1 }, { "highmute", 1 } }, 48000, 0.0, 0.1 },
+        { "all dry, full feedback", { { "lowfeed", 100 }, { "drywet", 0 } }, 48000, 0.0, 0.1 },
+        { "full feedback on the muted band only", { { "lowfeed", 100 }, { "lowmute", 1 } }, 48000, 4.0, 10.0 },
+        { "full feedback on the heard band", { { "lowfeed", 100 }, { "highmute", 1 } }, 48000, endless, endless },
+        { "a bar, 99 % and full diffusion", { { "lowsyncedtime", 0 }, { "lowfeed", 99 }, { "diffusion", 100 } }, 48000, endless, endless },
+        { "a bar, 99 %", { { "lowsyncedtime", 0 }, { "lowfeed", 99 } }, 48000, 1000.0, 3600.0 },
+        { "defaults at 192 kHz", {}, 192000, 6.0, 9.0 },
+        { "defaults at 384 kHz", {}, 384000, 3.0, 4.5 },
+    };
+    // clang-format on
+    for (const auto& [name, settings, rate, shortest, longest] : rows)
+    {
+        AudioPluginAudioProcessor fresh;
+        for (const auto& [id, value] : settings)
+            setRaw (fresh, id, value);
+        fresh.prepareToPlay (rate, 512);
+        const auto tail = fresh.getTailLengthSeconds();
+        EXPECT_TRUE (tail >= shortest && tail <= longest) << name << ": " << tail;
+    }
+}
+
+// Random settings rendered in-process: the last sample above -90 dBFS after full-scale noise or a low tone
+// never comes after the reported tail (tails beyond 40 s are left to the host's table).
+TEST_F (ProcessorTest, TailCoversRandomSettings)
+{
+    // clang-format off
+    const std::tuple<const char*, float, float, bool> ranges[] {
+        // id, lowest, highest, on a log scale
+        { "drywet", 0, 100, false }, { "amp", -20, 6, false }, { "lowamp", -12, 12, false }, { "highamp", -12, 12, false },
+        { "lowfeed", 0, 92, false }, { "highfeed", 0, 92, false }, { "diffusion", 0, 100, false }, { "driftdepth", 0, 100, false },
+        { "lowdamp", 60, 11000, true }, { "highdamp", 60, 11000, true }, { "cutoff", 60, 11000, true }, { "res", 0, 100, false },
+        { "lowtime", 1, 1000, true }, { "hightime", 1, 1000, true }, { "lowsyncedtime", 0, 17, false }, { "highsyncedtime", 0, 17, false },
+        { "lowtimesync", 0, 1, false }, { "hightimesync", 0, 1, false }, { "pitchstage", 0, 2, false }, { "delaymode", 0, 1, false },
+        { "lowpitch", -24, 24, false }, { "highpitch", -24, 24, false }, { "lowpitchwindow", 32, 4096, false }, { "highpitchwindow", 32, 4096, false },
+    };
+    // clang-format on
+    const float threshold = std::pow (10.0f, -90.0f / 20.0f);
+    juce::Random random (1021);
+    processor.setPlayHead (this);
+    int checked = 0;
+    for (int run = 0; run < 40 && checked < 12; ++run)
+    {
+        for (const auto& [id, lowest, highest, logScale] : ranges)
+            setRaw (processor, id, logScale ? lowest * std::pow (highest / lowest, random.nextFloat()) : lowest + (highest - lowest) * random.nextFloat());
+        const double rate = random.nextBool() ? 44100.0 : 96000.0;
+        bpm = 40.0 + 160.0 * random.nextDouble();
+        const int kind = random.nextInt (2);
+        processor.prepareToPlay (rate, 512);
+        process (512);
+        const auto reported = processor.getTailLengthSeconds();
+        if (! (reported < 40.0))
+            continue;
+        ++checked;
+
+        const int burst = (int) (2.5 * rate), length = burst + (int) (rate * (reported * 1.25 + 1.0));
+        int lastLoud = burst;
+        for (int at = 512; at < length; at += 512)
+        {
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    buffer.setSample (c, i, at + i >= burst ? 0.0f : kind == 0 ? 2.0f * random.nextFloat() - 1.0f : std::sin (6.2831853f * 40.0f * (float) (at + i) / (float) rate));
+            process (512);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    if (std::abs (buffer.getSample (c, i)) > threshold)
+                        lastLoud = std::max (lastLoud, at + i + 1);
+        }
+        EXPECT_LE ((lastLoud - burst) / rate, reported) << "run " << run;
+    }
+    EXPECT_EQ (checked, 12);
+    processor.setPlayHead (nullptr);
+}
