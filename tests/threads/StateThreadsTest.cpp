@@ -44,7 +44,7 @@ struct StateThreads : ::testing::Test
 
 TEST_F (StateThreads, AudioRunsWhileStatesPresetsAndParametersChange)
 {
-    constexpr int blockSize = 256, variants = 4, restores = 150, loads = 150, moves = 1500;
+    constexpr int blockSize = 256, variants = 4, restores = 400, loads = 400, moves = 4000;
 
     // Real preset files, as the plug-in writes them, and saved states, each of other values.
     std::vector<juce::File> presets;
