@@ -5,6 +5,7 @@
 # client; those stay instrumented. The framework's GUI modules in the plug-in,
 # and the test host's own copy of the framework, are built without
 # instrumentation (the host is still linked with the runtimes the module needs).
+# CORVANTIDE_TSAN takes the same scope: the threads it watches run no GUI code.
 
 file(GLOB _corvantide_module_sources "${JUCE_MODULES_DIR}/*/*.cpp")
 set(_corvantide_gui_module_sources

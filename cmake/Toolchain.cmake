@@ -11,6 +11,17 @@ if(CORVANTIDE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer cannot share a process with AddressSanitizer. It must see
+# every atomic and lock on the paths it watches, or it takes the accesses they
+# order for races: the framework's modules are instrumented with our code.
+if(CORVANTIDE_TSAN)
+  if(CORVANTIDE_SANITIZE)
+    message(FATAL_ERROR "CORVANTIDE_TSAN and CORVANTIDE_SANITIZE cannot be combined: use two build folders")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # NaN and denormal behaviour must stay IEEE, and no multiply-add may be fused
 # behind our back (GCC does so for C++ on CPUs with FMA): the engine's output
 # is compared bit for bit with a stored render.

@@ -98,7 +98,7 @@ void PresetsMenuManager::loadPresetFile (const juce::File& file)
 
     if (auto root = parsePresetFile (file))
     {
-        const auto type = valueTreeState.state.getType();
+        const auto& type = parameterTreeType;
 
         // Preset files are matched ignoring case, but the state keeps its own
         // type, so that what the host stores afterwards still restores.

@@ -80,102 +80,187 @@ namespace
 
     // One walk over outside text, for two purposes.
     //
-    // It counts, without parsing, what StateLimits bound. The depth follows
-    // start, end and empty-element tags and passes over comments, CDATA
-    // sections, processing instructions and quoted attribute values. On
-    // broken markup the framework's reader may nest otherwise, but never
-    // deeper than the number of elements counted here.
+    // It counts, without parsing, what StateLimits bound, and it must never
+    // count less than the framework's reader can nest, whatever the text: the
+    // reader recurses once per open element and, after most errors, records
+    // the error but reads on, so markup that a looser walk took for the inside
+    // of a value would still be nested to any depth. The walk therefore reads
+    // tags token by token as the reader does, and refuses at once where the
+    // reader records an error that fails the document anyway (a quote or '<'
+    // where an attribute name should stand, a name without '=', a value
+    // without its closing quote, '<' without a tag name). Only ASCII is taken
+    // for blanks and names inside a tag: beyond it the reader asks the
+    // locale, so any other byte there is refused too.
     //
     // It also gives the text that the parser gets: each comment, and each
     // CDATA section inside an element, replaced by one blank. Users annotate
     // preset files by hand, and what a comment says ("A & B", "was <?old?>")
     // must not refuse the file; the checks after it then see exactly the
-    // markup that is parsed. The walk follows the framework's reader: a
-    // comment runs to the first "-->" and counts as a blank wherever a blank
-    // may stand, also between attributes; CDATA runs to the first "]]>" and is
-    // read only inside an element; a quoted attribute value, a close tag (to
-    // its first '>') and a processing instruction (to its first "?>") are
-    // taken as they stand.
-    //
-    // Returns false, with the text unfinished, when a limit is passed.
-    bool markupWithinLimits (const std::string& s, std::string& out)
+    // markup that is parsed. As in the framework's reader, a comment runs to
+    // the first "-->" and counts as a blank wherever a blank may stand, also
+    // between attributes; CDATA runs to the first "]]>" and is read only
+    // inside an element; a value is quoted only after '=' and blanks; a close
+    // tag (to its first '>') and a processing instruction (to its first "?>")
+    // are taken as they stand.
+    class MarkupWalk
     {
-        if (s.size() > (size_t) StateLimits::maxBytes || std::count (s.begin(), s.end(), '=') > StateLimits::maxAttributes)
-            return false;
+    public:
+        MarkupWalk (const std::string& text, std::string& parsedText)
+            : s (text), out (parsedText)
+        {
+        }
 
-        out.clear();
-        out.reserve (s.size());
-        int elements = 0, depth = 0;
-        size_t i = 0;
+        // Returns false, with the text unfinished, when a limit is passed or
+        // the text is refused.
+        bool run()
+        {
+            if (s.size() > (size_t) StateLimits::maxBytes || std::count (s.begin(), s.end(), '=') > StateLimits::maxAttributes)
+                return false;
 
-        const auto copyPast = [&] (const char* end, size_t from) {
+            out.clear();
+            out.reserve (s.size());
+            int elements = 0, depth = 0;
+
+            while (i < s.size())
+            {
+                if (s[i] != '<')
+                {
+                    out += s[i++];
+                    continue;
+                }
+
+                // The reader closes the innermost open element, whatever the name.
+                if (s.compare (i, 2, "</") == 0)
+                {
+                    depth = std::max (0, depth - 1);
+                    copyPast (">", i);
+                    continue;
+                }
+
+                if (++elements > StateLimits::maxElements)
+                    return false;
+
+                if (s.compare (i, 4, "<!--") == 0)
+                    blankPast ("-->", i + 4);
+                else if (s.compare (i, 9, "<![CDATA[") == 0)
+                    depth > 0 ? blankPast ("]]>", i + 9) : copyPast ("]]>", i + 9);
+                else if (s.compare (i, 2, "<?") == 0)
+                    copyPast ("?>", i + 2);
+                else if (depth + 1 > StateLimits::maxDepth)
+                    return false;
+                else if (const auto tag = readStartTag(); tag == Tag::refused)
+                    return false;
+                else
+                    depth += tag == Tag::opened ? 1 : 0;
+            }
+
+            return true;
+        }
+
+    private:
+        enum class Tag
+        {
+            opened,
+            closed, // empty, or ended where the reader stops reading it
+            refused
+        };
+
+        static bool isBlank (char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+        static bool isTagNameChar (char c) { return isNameChar (c) || c == ':'; }
+
+        // From '<' to the end of the tag, as the reader's element reading takes it.
+        Tag readStartTag()
+        {
+            out += s[i++];
+            if (! skipBlanks() || ! readName())
+                return Tag::refused;
+
+            for (;;)
+            {
+                if (! skipBlanks())
+                    return Tag::refused;
+                if (i >= s.size())
+                    return Tag::closed;
+                if (s.compare (i, 2, "/>") == 0)
+                {
+                    out += "/>";
+                    i += 2;
+                    return Tag::closed;
+                }
+                if (s[i] == '>')
+                {
+                    out += s[i++];
+                    return Tag::opened;
+                }
+
+                if (! readName() || ! skipBlanks() || i >= s.size() || s[i] != '=')
+                    return Tag::refused;
+                out += s[i++];
+                if (! skipBlanks())
+                    return Tag::refused;
+
+                // Without a quote the reader ends the element here, with no
+                // error, and reads what follows as the enclosing element's
+                // content: so does the walk.
+                if (i >= s.size() || (s[i] != '"' && s[i] != '\''))
+                    return Tag::closed;
+
+                const auto close = s.find (s[i], i + 1);
+                if (close == std::string::npos)
+                    return Tag::refused;
+                out.append (s, i, close + 1 - i);
+                i = close + 1;
+            }
+        }
+
+        bool readName()
+        {
+            const auto start = i;
+            while (i < s.size() && isTagNameChar (s[i]))
+                out += s[i++];
+            return i > start;
+        }
+
+        // The blanks and comments that the reader skips inside a tag. False
+        // where it might skip more than the walk: at a processing instruction
+        // or a byte that is not printable ASCII.
+        bool skipBlanks()
+        {
+            for (;;)
+            {
+                if (i < s.size() && isBlank (s[i]))
+                    out += s[i++];
+                else if (s.compare (i, 4, "<!--") == 0)
+                    blankPast ("-->", i + 4);
+                else if (i >= s.size())
+                    return true;
+                else
+                {
+                    const auto c = static_cast<unsigned char> (s[i]);
+                    return c >= 0x20 && c < 0x7f && s.compare (i, 2, "<?") != 0;
+                }
+            }
+        }
+
+        void copyPast (const char* end, size_t from)
+        {
             const auto found = s.find (end, from);
             const auto stop = found == std::string::npos ? s.size() : found + std::strlen (end);
             out.append (s, i, stop - i);
             i = stop;
-        };
-        const auto blankPast = [&] (const char* end, size_t from) {
+        }
+
+        void blankPast (const char* end, size_t from)
+        {
             const auto found = s.find (end, from);
             i = found == std::string::npos ? s.size() : found + std::strlen (end);
             out += ' ';
-        };
-
-        while (i < s.size())
-        {
-            if (s[i] != '<')
-            {
-                out += s[i++];
-                continue;
-            }
-
-            if (s.compare (i, 2, "</") == 0)
-            {
-                depth = std::max (0, depth - 1);
-                copyPast (">", i);
-                continue;
-            }
-
-            if (++elements > StateLimits::maxElements)
-                return false;
-
-            if (s.compare (i, 4, "<!--") == 0)
-                blankPast ("-->", i + 4);
-            else if (s.compare (i, 9, "<![CDATA[") == 0)
-                depth > 0 ? blankPast ("]]>", i + 9) : copyPast ("]]>", i + 9);
-            else if (s.compare (i, 2, "<?") == 0)
-                copyPast ("?>", i + 2);
-            else
-            {
-                if (depth + 1 > StateLimits::maxDepth)
-                    return false;
-
-                // A start tag: quoted values are copied whole, comments between
-                // attributes become blanks.
-                out += s[i++];
-                char quote = 0;
-                while (i < s.size() && (quote != 0 || s[i] != '>'))
-                {
-                    if (quote == 0 && s.compare (i, 4, "<!--") == 0)
-                    {
-                        blankPast ("-->", i + 4);
-                        continue;
-                    }
-
-                    if (quote == 0 && (s[i] == '"' || s[i] == '\''))
-                        quote = s[i];
-                    else if (s[i] == quote)
-                        quote = 0;
-                    out += s[i++];
-                }
-
-                depth += i < s.size() && out.back() == '/' ? 0 : 1;
-                if (i < s.size())
-                    out += s[i++];
-            }
         }
 
-        return true;
-    }
+        const std::string& s;
+        std::string& out;
+        size_t i = 0;
+    };
 
     // Shapes of text that the framework's XML parser mishandles. It never
     // returns on a processing instruction followed by text inside an
@@ -263,7 +348,7 @@ std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text)
 {
     const auto s = text.toStdString();
     std::string markup;
-    if (! markupWithinLimits (s, markup) || ! isSafeForParser (markup))
+    if (! MarkupWalk (s, markup).run() || ! isSafeForParser (markup))
         return nullptr;
 
     return juce::parseXML (markup == s ? text : juce::String::fromUTF8 (markup.data(), (int) markup.size()));

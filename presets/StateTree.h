@@ -6,6 +6,11 @@
 
 namespace qnmr
 {
+// The type of the processor's parameter tree, and so the root tag of its state
+// blob and preset files. Readers compare against this rather than against the
+// live tree's type: the live tree may be swapped by a restore on another thread.
+inline const juce::Identifier parameterTreeType { "corvantide" };
+
 // Prepares a parameter tree read from a state blob or a preset file for
 // AudioProcessorValueTreeState::replaceState:
 // - only what the restore reads is kept: the last child that names each

@@ -18,7 +18,7 @@ AudioPluginAudioProcessor::AudioPluginAudioProcessor()
     bridge = std::make_unique<ParamBridge>();
     bridge->zoneMetadata = &metaUI->fZoneMetadata;
 
-    valueTreeState = std::make_unique<juce::AudioProcessorValueTreeState> (*this, nullptr, juce::Identifier ("corvantide"), buildParameterLayout (*bridge));
+    valueTreeState = std::make_unique<juce::AudioProcessorValueTreeState> (*this, nullptr, qnmr::parameterTreeType, buildParameterLayout (*bridge));
 
     // Resolved once, so the audio thread never looks a parameter up by name.
     for (auto& entry : bridge->entries)
@@ -124,7 +124,7 @@ void AudioPluginAudioProcessor::setStateInformation (const void* data, int sizeI
         return;
 
     auto tree = juce::ValueTree::fromXml (*xml);
-    if (tree.getType() != valueTreeState->state.getType())
+    if (tree.getType() != qnmr::parameterTreeType)
         return;
 
     qnmr::completeParameterTree (*valueTreeState, tree);

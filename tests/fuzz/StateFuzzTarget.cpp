@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the two readers of outside data, the host's state
-// blob and a preset file (the first byte picks one). Any input may be refused,
-// but a refused one must leave every parameter exactly as it was. A libFuzzer
+// blob and a preset file (the first byte picks one), on a thread with a small
+// stack as a Windows host's main thread has. Any input may be refused, but a
+// refused one must leave every parameter exactly as it was. A libFuzzer
 // target with clang; otherwise main() below runs a bounded, reproducible
 // mutation loop.
 
@@ -11,6 +12,7 @@
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/SmallStackThread.h"
 
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
@@ -34,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     std::unique_ptr<juce::XmlElement> xml;
     const bool asState = *data++ % 2 == 0;
     if (asState)
-        p.setStateInformation (data, (int) size), xml = qnmr::parseStateBlob (data, (int) size);
+        SmallStackThread::run ([&] { p.setStateInformation (data, (int) size), xml = qnmr::parseStateBlob (data, (int) size); });
     else if (file.replaceWithData (data, size))
-        p.presetManager->loadPresetFile (file), xml = qnmr::parsePresetFile (file);
+        SmallStackThread::run ([&] { p.presetManager->loadPresetFile (file), xml = qnmr::parsePresetFile (file); });
 
     const bool refused = xml == nullptr || (asState ? xml->getTagName() != "corvantide" : ! xml->getTagName().equalsIgnoreCase ("corvantide"));
     if (refused && p.valueTreeState->copyState().toXmlString() != before)
@@ -53,7 +55,7 @@ int main (int argc, char** argv)
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
     const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>", "\1\xef\xbb\xbf" };
     const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "-->",
-                                 "<![CDATA[", "]]>", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>" };
+                                 "<![CDATA[", "]]>", "'", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>" };
     for (const auto& seed : seeds)
         LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (seed.data()), seed.size());
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;

@@ -17,6 +17,7 @@
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/SmallStackThread.h"
 
 // Counts heap allocations while armed, so a test can prove that processBlock allocates nothing.
 static std::atomic<bool> counting { false };
@@ -80,6 +81,14 @@ std::string withParamAttributes (int n)
 }
 std::string withElements (int n) { return tree (wetChild + times (n - 2, "<x/>")); }
 std::string ofDepth (int n) { return tree (wetChild + times (n - 2, "<a>") + "<a/>" + times (n - 2, "</a>")); }
+// The same depth behind a value without quotes, where the reader ends the element and reads on in its parent.
+std::string ofDepthAfterBareValue (int n) { return tree (wetChild + "<PARAM id=\"x\" value=" + times (n - 2, "<a>") + "<a/>" + times (n - 2, "</a>")); }
+// A quote where an attribute name should stand opens no value for the reader: it records an error and reads
+// on, so everything up to the second quote is nested `levels` deep.
+std::string nestedInStrayQuotes (char quote, const std::string& before, int levels)
+{
+    return "<corvantide><PARAM " + before + quote + times (levels, "<a>") + quote + "/></corvantide>";
+}
 
 struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
 {
@@ -303,7 +312,8 @@ TEST_F (ProcessorTest, RestoresStayShort)
     const std::pair<std::string, bool> cases[] { { withAttributes (Limits::maxAttributes), true }, { withParamAttributes (Limits::maxAttributes), true },
                                                  { withElements (Limits::maxElements), true }, { tree (times (Limits::maxElements - 1, wetChild.c_str())), true },
                                                  { ofBytes (Limits::maxBytes), true }, { ofDepth (Limits::maxDepth), true },
-                                                 { withAttributes (20000), false }, { ofDepth (20000), false }, { ofBytes (16 << 20), false } };
+                                                 { withAttributes (20000), false }, { ofDepth (20000), false }, { ofBytes (16 << 20), false },
+                                                 { nestedInStrayQuotes ('"', "", 21000), false } };
     // clang-format on
     for (const auto& [text, taken] : cases)
         for (const bool asState : { true, false })
@@ -314,7 +324,7 @@ TEST_F (ProcessorTest, RestoresStayShort)
             const auto b = asState ? blob (text, (juce::uint32) text.size()) : std::string();
             ASSERT_TRUE (asState || file.replaceWithData (text.data(), text.size()));
             const auto start = juce::Time::getMillisecondCounterHiRes();
-            asState ? restore (b) : manager.loadPresetFile (file);
+            SmallStackThread::run ([&] { asState ? restore (b) : manager.loadPresetFile (file); });
             EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, bound);
             EXPECT_EQ (values()["drywet"], taken ? 25.0f : 100.0f);
         }
@@ -349,7 +359,7 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
 
     const Values wet { { "drywet", 25.0f } };
     // clang-format off
-    const std::tuple<std::string, bool, bool, Values> cases[] {
+    std::vector<std::tuple<std::string, bool, bool, Values>> cases {
         // text, taken as state, taken as preset, changes when taken
         { wet25, true, true, wet },
         { "<CORVANTIDE>" + wetChild + "</CORVANTIDE>", false, true, wet },
@@ -397,7 +407,22 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
         { withAttributes (Limits::maxAttributes + 1), false, false, {} },
         { withElements (Limits::maxElements + 1), false, false, {} },
         { ofDepth (Limits::maxDepth + 1), false, false, {} },
+        // A value without quotes ends its element; what follows counts as the parent's content.
+        { ofDepthAfterBareValue (Limits::maxDepth), true, true, wet },
+        { ofDepthAfterBareValue (Limits::maxDepth + 1), false, false, {} },
+        // Blanks around '=' and single quotes are the reader's too; a raw '<', and a byte beyond ASCII where a
+        // blank or a name should stand, are not.
+        { tree ("<PARAM\r\n id = 'drywet'\tvalue=\n\"25\" />"), true, true, wet },
+        { tree ("<PARAM id=\"drywet\" value=\"25\" <a/>"), false, false, {} },
+        { tree ("<PARAM id=\"drywet\" value=\"25\"\xc2\xa0/>"), false, false, {} },
+        { tree ("<PARAM id=\"drywet\" value=\xe3\x80\x80\"25\"/>"), false, false, {} },
     };
+    // Stray quotes around deep nesting, within every limit the walk counted before: each kind of quote, with
+    // and without attributes before it, at depths from the limit to the 63 KB that fit the byte limit.
+    for (const char quote : { '"', '\'' })
+        for (const std::string before : { "", "id=\"drywet\" value=\"25\" " })
+            for (const int levels : { Limits::maxDepth - 2, Limits::maxDepth, 1000, 3000, 7000, 21000 })
+                cases.push_back ({ nestedInStrayQuotes (quote, before, levels), false, false, {} });
     // clang-format on
 
     for (const auto& [text, takenAsState, takenAsPreset, changes] : cases)
@@ -413,7 +438,8 @@ TEST_F (ProcessorTest, InputsAsStateAndAsPresetFile)
 
             const auto file = folder.getChildFile ("In.cvp");
             ASSERT_TRUE (asState || file.replaceWithData (text.data(), text.size()));
-            asState ? restore (text.rfind ("VC2", 0) == 0 ? text : blob (text, (juce::uint32) text.size())) : manager.loadPresetFile (file);
+            const auto b = text.rfind ("VC2", 0) == 0 ? text : blob (text, (juce::uint32) text.size());
+            SmallStackThread::run ([&] { asState ? restore (b) : manager.loadPresetFile (file); });
             EXPECT_EQ (values(), expected);
             EXPECT_EQ (manager.currentPresetName, ! asState && taken ? "In" : "kept");
             EXPECT_FALSE (processor.isSuspended());
