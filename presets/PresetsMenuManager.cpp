@@ -1,7 +1,9 @@
 #include "presets/PresetsMenuManager.h"
 
+#include "presets/PresetFolderListing.h"
 #include "presets/StateTree.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qnmr
@@ -15,20 +17,24 @@ namespace
         juce::Array<juce::File> files;
     };
 
+    // A top-level entry and, for a folder, the index of its record.
+    struct ListedEntry
+    {
+        PresetFolderListing::Entry entry;
+        size_t subfolder = 0;
+    };
+
     // Folders first, then natural order of the full paths ignoring case
     // ("preset 2" before "preset 10", "a" before "B") on every platform,
-    // not only where the file system itself ignores case.
-    struct PresetFileOrder
+    // not only where the file system itself ignores case. Whether an entry
+    // is a folder was asked once when it was listed, not at every comparison.
+    bool comesBefore (const PresetFolderListing::Entry& first, const PresetFolderListing::Entry& second)
     {
-        int compareElements (const juce::File& first, const juce::File& second) const
-        {
-            const auto firstIsFolder = first.isDirectory();
-            if (firstIsFolder != second.isDirectory())
-                return firstIsFolder ? -1 : 1;
+        if (first.isFolder != second.isFolder)
+            return first.isFolder;
 
-            return first.getFullPathName().compareNatural (second.getFullPathName(), false);
-        }
-    };
+        return first.file.getFullPathName().compareNatural (second.file.getFullPathName(), false) < 0;
+    }
 } // namespace
 
 PresetsMenuManager::PresetsMenuManager (juce::AudioProcessor& processorToUse,
@@ -95,6 +101,8 @@ void PresetsMenuManager::writePresetFile (const juce::File& chosen)
 void PresetsMenuManager::loadPresetFile (const juce::File& file)
 {
     processor.suspendProcessing (true);
+    // Whatever the file turns out to be, the track must not stay silent.
+    const juce::ScopeGuard resume { [this] { processor.suspendProcessing (false); } };
 
     if (auto root = parsePresetFile (file))
     {
@@ -115,8 +123,6 @@ void PresetsMenuManager::loadPresetFile (const juce::File& file)
             }
         }
     }
-
-    processor.suspendProcessing (false);
 }
 
 void PresetsMenuManager::rebuildPresetMenu()
@@ -135,60 +141,53 @@ void PresetsMenuManager::rebuildPresetMenu()
     presetMenu->addItem (std::move (saveItem));
     presetMenu->addSeparator();
 
-    juce::Array<juce::File> topLevel;
+    std::vector<ListedEntry> topLevel;
     std::vector<PresetSubfolder> subfolders;
-    PresetFileOrder order;
 
-    for (const auto& entry : juce::RangedDirectoryIterator (presetFolder, false, "*", juce::File::findFilesAndDirectories))
+    for (auto& entry : PresetFolderListing::list (presetFolder, true))
     {
-        const auto file = entry.getFile();
-
-        if (! file.isDirectory())
+        if (! entry.isFolder)
         {
-            if (file.hasFileExtension (presetFileExtension))
-                topLevel.add (file);
+            if (entry.file.hasFileExtension (presetFileExtension))
+                topLevel.push_back ({ std::move (entry), 0 });
             continue;
         }
 
         // Only one level of sub-folders: deeper folders are never listed.
-        PresetSubfolder subfolder;
-        for (const auto& inner : juce::RangedDirectoryIterator (file, false, "*", juce::File::findFiles))
-            if (inner.getFile().hasFileExtension (presetFileExtension))
-                subfolder.files.add (inner.getFile());
+        auto inner = PresetFolderListing::list (entry.file, false);
+        inner.erase (std::remove_if (inner.begin(), inner.end(), [this] (const auto& file) { return ! file.file.hasFileExtension (presetFileExtension); }),
+                     inner.end());
+        std::sort (inner.begin(), inner.end(), comesBefore);
 
-        subfolder.files.sort (order);
-        subfolder.name = file.getFileName();
+        PresetSubfolder subfolder;
+        subfolder.files.ensureStorageAllocated (static_cast<int> (inner.size()));
+        for (auto& file : inner)
+            subfolder.files.add (std::move (file.file));
+        subfolder.name = entry.file.getFileName();
         subfolders.push_back (std::move (subfolder));
-        topLevel.add (file);
+        topLevel.push_back ({ std::move (entry), subfolders.size() - 1 });
     }
 
-    topLevel.sort (order);
+    std::sort (topLevel.begin(), topLevel.end(), [] (const ListedEntry& first, const ListedEntry& second) { return comesBefore (first.entry, second.entry); });
 
     int itemId = 1;
-    for (const auto& file : topLevel)
+    for (const auto& [entry, index] : topLevel)
     {
-        if (! file.isDirectory())
+        if (! entry.isFolder)
         {
-            presetMenu->addItem (itemId++, file.getFileNameWithoutExtension(), true, false);
-            presetFiles.push_back (file);
+            presetMenu->addItem (itemId++, entry.file.getFileNameWithoutExtension(), true, false);
+            presetFiles.push_back (entry.file);
             continue;
         }
 
-        const auto name = file.getFileName();
-        for (auto& subfolder : subfolders)
+        auto& subfolder = subfolders[index];
+        for (const auto& preset : subfolder.files)
         {
-            if (subfolder.name != name)
-                continue;
-
-            for (const auto& preset : subfolder.files)
-            {
-                subfolder.menu.addItem (itemId++, preset.getFileNameWithoutExtension(), true, false);
-                presetFiles.push_back (preset);
-            }
-
-            presetMenu->addSubMenu (name, subfolder.menu, true);
-            break;
+            subfolder.menu.addItem (itemId++, preset.getFileNameWithoutExtension(), true, false);
+            presetFiles.push_back (preset);
         }
+
+        presetMenu->addSubMenu (subfolder.name, subfolder.menu, true);
     }
 }
 
