@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -129,6 +130,13 @@ struct PresetFolder : ::testing::Test
     {
         ASSERT_TRUE (folder.createDirectory());
         ASSERT_TRUE (outside.createDirectory());
+    }
+
+    // The framework's own removal would list the undecodable names with its iterator.
+    void TearDown() override
+    {
+        processor.reset();
+        nftw (home.folder.getFullPathName().toRawUTF8(), [] (const char* path, const struct stat*, int, FTW*) { return remove (path); }, 16, FTW_DEPTH | FTW_PHYS);
     }
 };
 } // namespace
