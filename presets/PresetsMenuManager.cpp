@@ -17,23 +17,35 @@ namespace
         juce::Array<juce::File> files;
     };
 
-    // A top-level entry and, for a folder, the index of its record.
+    // A listed entry and, for a top-level folder, the index of its record.
     struct ListedEntry
     {
         PresetFolderListing::Entry entry;
+        juce::String sortKey;
         size_t subfolder = 0;
     };
+
+    // The entries of one list share their folder, so their paths from the
+    // last separator on compare as the full paths do, without walking the
+    // common part again at every comparison. The separator stays in the
+    // key: the natural comparison treats what comes first specially.
+    ListedEntry listed (PresetFolderListing::Entry entry, size_t subfolder = 0)
+    {
+        const auto& path = entry.file.getFullPathName();
+        auto key = path.substring (juce::jmax (0, path.lastIndexOfChar (juce::File::getSeparatorChar())));
+        return { std::move (entry), std::move (key), subfolder };
+    }
 
     // Folders first, then natural order of the full paths ignoring case
     // ("preset 2" before "preset 10", "a" before "B") on every platform,
     // not only where the file system itself ignores case. Whether an entry
     // is a folder was asked once when it was listed, not at every comparison.
-    bool comesBefore (const PresetFolderListing::Entry& first, const PresetFolderListing::Entry& second)
+    bool comesBefore (const ListedEntry& first, const ListedEntry& second)
     {
-        if (first.isFolder != second.isFolder)
-            return first.isFolder;
+        if (first.entry.isFolder != second.entry.isFolder)
+            return first.entry.isFolder;
 
-        return first.file.getFullPathName().compareNatural (second.file.getFullPathName(), false) < 0;
+        return first.sortKey.compareNatural (second.sortKey, false) < 0;
     }
 } // namespace
 
@@ -149,29 +161,30 @@ void PresetsMenuManager::rebuildPresetMenu()
         if (! entry.isFolder)
         {
             if (entry.file.hasFileExtension (presetFileExtension))
-                topLevel.push_back ({ std::move (entry), 0 });
+                topLevel.push_back (listed (std::move (entry)));
             continue;
         }
 
         // Only one level of sub-folders: deeper folders are never listed.
-        auto inner = PresetFolderListing::list (entry.file, false);
-        inner.erase (std::remove_if (inner.begin(), inner.end(), [this] (const auto& file) { return ! file.file.hasFileExtension (presetFileExtension); }),
-                     inner.end());
+        std::vector<ListedEntry> inner;
+        for (auto& file : PresetFolderListing::list (entry.file, false))
+            if (file.file.hasFileExtension (presetFileExtension))
+                inner.push_back (listed (std::move (file)));
         std::sort (inner.begin(), inner.end(), comesBefore);
 
         PresetSubfolder subfolder;
         subfolder.files.ensureStorageAllocated (static_cast<int> (inner.size()));
         for (auto& file : inner)
-            subfolder.files.add (std::move (file.file));
+            subfolder.files.add (std::move (file.entry.file));
         subfolder.name = entry.file.getFileName();
         subfolders.push_back (std::move (subfolder));
-        topLevel.push_back ({ std::move (entry), subfolders.size() - 1 });
+        topLevel.push_back (listed (std::move (entry), subfolders.size() - 1));
     }
 
-    std::sort (topLevel.begin(), topLevel.end(), [] (const ListedEntry& first, const ListedEntry& second) { return comesBefore (first.entry, second.entry); });
+    std::sort (topLevel.begin(), topLevel.end(), comesBefore);
 
     int itemId = 1;
-    for (const auto& [entry, index] : topLevel)
+    for (const auto& [entry, sortKey, index] : topLevel)
     {
         if (! entry.isFolder)
         {
