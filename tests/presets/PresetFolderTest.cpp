@@ -289,3 +289,39 @@ TEST_F (PresetFolder, NamesAndLinks)
             menus.add (it.getItem().text);
     EXPECT_EQ (menus.joinIntoString (","), "Deeper,Linked,Real");
 }
+
+// The list keeps the order of the full paths in natural order ignoring case, folders first, also for the names
+// that natural order treats specially: leading and inner blanks, runs of digits with and without leading zeros.
+TEST_F (PresetFolder, OrderFollowsTheFullPaths)
+{
+    const char* names[] { " b", "  c", "a", "a 10", "a 2", "a02", "a2", "a 1 0", "B1", "b 01", "10", "9", "_x", "x y", "xy", " 5", "x\ty", "x  y" };
+    const char* folders[] { " Bank", "Bank 10", "Bank 9", "bank 1", "Bank", "  Bank" };
+    for (const auto* name : names)
+        write (at (folder, juce::String (name).toStdString() + ".cvp"), "");
+    for (const auto* sub : folders)
+    {
+        ASSERT_TRUE (folder.getChildFile (sub).createDirectory());
+        for (const auto* name : { " b", "a 10", "a 2", "a02", "  c" })
+            write (at (folder.getChildFile (sub), juce::String (name).toStdString() + ".cvp"), "");
+    }
+
+    // The reference: full paths compared as they are, each entry asked whether it is a folder at every comparison.
+    const auto before = [] (const juce::File& a, const juce::File& b) {
+        if (a.isDirectory() != b.isDirectory())
+            return a.isDirectory();
+        return a.getFullPathName().compareNatural (b.getFullPathName(), false) < 0;
+    };
+    auto top = folder.findChildFiles (juce::File::findFilesAndDirectories, false);
+    std::sort (top.begin(), top.end(), before);
+    juce::StringArray expected;
+    for (const auto& entry : top)
+    {
+        auto inner = entry.isDirectory() ? entry.findChildFiles (juce::File::findFiles, false) : juce::Array<juce::File> { entry };
+        std::sort (inner.begin(), inner.end(), before);
+        for (const auto& file : inner)
+            expected.add (file.getRelativePathFrom (folder));
+    }
+
+    build();
+    EXPECT_EQ (listed(), expected.joinIntoString (","));
+}
