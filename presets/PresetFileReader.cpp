@@ -45,7 +45,7 @@ bool PresetFileReader::read (const juce::File& file, size_t maxBytes, juce::Memo
 #if JUCE_WINDOWS
     // Regular files, directories and the like are all the folder can hold
     // here; a size past the limit is refused before anything is read.
-    if (file.existsAsFile() && file.getSize() >= 0 && static_cast<juce::uint64> (file.getSize()) <= maxBytes)
+    if (file.existsAsFile() && static_cast<juce::uint64> (file.getSize()) <= maxBytes)
     {
         juce::FileInputStream in (file);
         ok = in.openedOk() && readBounded (maxBytes, data, [&in] (char* dest, size_t wanted) -> juce::int64 {
