@@ -29,6 +29,8 @@ set(CORVANTIDE_PROCESSOR_SOURCES
 
 set(CORVANTIDE_PRESETS_SOURCES
   presets/PresetsMenuManager.cpp
+  presets/PresetFolderListing.cpp
+  presets/PresetFileReader.cpp
   presets/StateTree.cpp)
 
 set(CORVANTIDE_GUI_SOURCES

@@ -1,7 +1,9 @@
 #include "presets/PresetsMenuManager.h"
 
+#include "presets/PresetFolderListing.h"
 #include "presets/StateTree.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qnmr
@@ -15,20 +17,36 @@ namespace
         juce::Array<juce::File> files;
     };
 
+    // A listed entry and, for a top-level folder, the index of its record.
+    struct ListedEntry
+    {
+        PresetFolderListing::Entry entry;
+        juce::String sortKey;
+        size_t subfolder = 0;
+    };
+
+    // The entries of one list share their folder, so their paths from the
+    // last separator on compare as the full paths do, without walking the
+    // common part again at every comparison. The separator stays in the
+    // key: the natural comparison treats what comes first specially.
+    ListedEntry listed (PresetFolderListing::Entry entry, size_t subfolder = 0)
+    {
+        const auto& path = entry.file.getFullPathName();
+        auto key = path.substring (juce::jmax (0, path.lastIndexOfChar (juce::File::getSeparatorChar())));
+        return { std::move (entry), std::move (key), subfolder };
+    }
+
     // Folders first, then natural order of the full paths ignoring case
     // ("preset 2" before "preset 10", "a" before "B") on every platform,
-    // not only where the file system itself ignores case.
-    struct PresetFileOrder
+    // not only where the file system itself ignores case. Whether an entry
+    // is a folder was asked once when it was listed, not at every comparison.
+    bool comesBefore (const ListedEntry& first, const ListedEntry& second)
     {
-        int compareElements (const juce::File& first, const juce::File& second) const
-        {
-            const auto firstIsFolder = first.isDirectory();
-            if (firstIsFolder != second.isDirectory())
-                return firstIsFolder ? -1 : 1;
+        if (first.entry.isFolder != second.entry.isFolder)
+            return first.entry.isFolder;
 
-            return first.getFullPathName().compareNatural (second.getFullPathName(), false);
-        }
-    };
+        return first.sortKey.compareNatural (second.sortKey, false) < 0;
+    }
 } // namespace
 
 PresetsMenuManager::PresetsMenuManager (juce::AudioProcessor& processorToUse,
@@ -95,6 +113,8 @@ void PresetsMenuManager::writePresetFile (const juce::File& chosen)
 void PresetsMenuManager::loadPresetFile (const juce::File& file)
 {
     processor.suspendProcessing (true);
+    // Whatever the file turns out to be, the track must not stay silent.
+    const juce::ScopeGuard resume { [this] { processor.suspendProcessing (false); } };
 
     if (auto root = parsePresetFile (file))
     {
@@ -115,8 +135,6 @@ void PresetsMenuManager::loadPresetFile (const juce::File& file)
             }
         }
     }
-
-    processor.suspendProcessing (false);
 }
 
 void PresetsMenuManager::rebuildPresetMenu()
@@ -135,60 +153,54 @@ void PresetsMenuManager::rebuildPresetMenu()
     presetMenu->addItem (std::move (saveItem));
     presetMenu->addSeparator();
 
-    juce::Array<juce::File> topLevel;
+    std::vector<ListedEntry> topLevel;
     std::vector<PresetSubfolder> subfolders;
-    PresetFileOrder order;
 
-    for (const auto& entry : juce::RangedDirectoryIterator (presetFolder, false, "*", juce::File::findFilesAndDirectories))
+    for (auto& entry : PresetFolderListing::list (presetFolder, true))
     {
-        const auto file = entry.getFile();
-
-        if (! file.isDirectory())
+        if (! entry.isFolder)
         {
-            if (file.hasFileExtension (presetFileExtension))
-                topLevel.add (file);
+            if (entry.file.hasFileExtension (presetFileExtension))
+                topLevel.push_back (listed (std::move (entry)));
             continue;
         }
 
         // Only one level of sub-folders: deeper folders are never listed.
-        PresetSubfolder subfolder;
-        for (const auto& inner : juce::RangedDirectoryIterator (file, false, "*", juce::File::findFiles))
-            if (inner.getFile().hasFileExtension (presetFileExtension))
-                subfolder.files.add (inner.getFile());
+        std::vector<ListedEntry> inner;
+        for (auto& file : PresetFolderListing::list (entry.file, false))
+            if (file.file.hasFileExtension (presetFileExtension))
+                inner.push_back (listed (std::move (file)));
+        std::sort (inner.begin(), inner.end(), comesBefore);
 
-        subfolder.files.sort (order);
-        subfolder.name = file.getFileName();
+        PresetSubfolder subfolder;
+        subfolder.files.ensureStorageAllocated (static_cast<int> (inner.size()));
+        for (auto& file : inner)
+            subfolder.files.add (std::move (file.entry.file));
+        subfolder.name = entry.file.getFileName();
         subfolders.push_back (std::move (subfolder));
-        topLevel.add (file);
+        topLevel.push_back (listed (std::move (entry), subfolders.size() - 1));
     }
 
-    topLevel.sort (order);
+    std::sort (topLevel.begin(), topLevel.end(), comesBefore);
 
     int itemId = 1;
-    for (const auto& file : topLevel)
+    for (const auto& [entry, sortKey, index] : topLevel)
     {
-        if (! file.isDirectory())
+        if (! entry.isFolder)
         {
-            presetMenu->addItem (itemId++, file.getFileNameWithoutExtension(), true, false);
-            presetFiles.push_back (file);
+            presetMenu->addItem (itemId++, entry.file.getFileNameWithoutExtension(), true, false);
+            presetFiles.push_back (entry.file);
             continue;
         }
 
-        const auto name = file.getFileName();
-        for (auto& subfolder : subfolders)
+        auto& subfolder = subfolders[index];
+        for (const auto& preset : subfolder.files)
         {
-            if (subfolder.name != name)
-                continue;
-
-            for (const auto& preset : subfolder.files)
-            {
-                subfolder.menu.addItem (itemId++, preset.getFileNameWithoutExtension(), true, false);
-                presetFiles.push_back (preset);
-            }
-
-            presetMenu->addSubMenu (name, subfolder.menu, true);
-            break;
+            subfolder.menu.addItem (itemId++, preset.getFileNameWithoutExtension(), true, false);
+            presetFiles.push_back (preset);
         }
+
+        presetMenu->addSubMenu (subfolder.name, subfolder.menu, true);
     }
 }
 

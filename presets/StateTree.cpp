@@ -1,5 +1,7 @@
 #include "presets/StateTree.h"
 
+#include "presets/PresetFileReader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -381,7 +383,7 @@ std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBy
 std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
 {
     juce::MemoryBlock data;
-    if (! file.existsAsFile() || file.getSize() > StateLimits::maxBytes || ! file.loadFileAsData (data) || data.getSize() > (size_t) StateLimits::maxBytes)
+    if (! PresetFileReader::read (file, static_cast<size_t> (StateLimits::maxBytes), data))
         return nullptr;
 
     // The framework's string maker reads one byte past the text it is given
