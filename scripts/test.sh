@@ -33,10 +33,10 @@ cmake -S "$ROOT" -B "$SANITIZE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 step "Building the processor, host, fuzz and thread tests with ASan and UBSan ($JOBS jobs)"
 cmake --build "$SANITIZE_BUILD" --parallel "$JOBS" --target corvantide_tests corvantide_host_tests corvantide_state_fuzz corvantide_thread_tests \
   || fail "sanitizer build in $SANITIZE_BUILD"
-step "Running the processor, editor lifetime, host, fuzz and thread tests under ASan and UBSan"
+step "Running the processor, preset folder, editor lifetime, host, fuzz and thread tests under ASan and UBSan"
 cd "$SANITIZE_BUILD"
 HOME="$SCRATCH_HOME" UBSAN_OPTIONS=print_stacktrace=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|EditorLifetimeTest|PreferencesSharingTest|Host|HostState|StateFuzz|StateThreads)\.' \
+  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|EditorLifetimeTest|PreferencesSharingTest|Host|HostState|StateFuzz|StateThreads|PresetFolder)\.' \
   || fail "tests under the sanitizers (see the output above)"
 cd "$ROOT"
 
