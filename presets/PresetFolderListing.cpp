@@ -1,5 +1,7 @@
 #include "presets/PresetFolderListing.h"
 
+#include "presets/StateTree.h"
+
 #if JUCE_LINUX || JUCE_BSD
     #include <dirent.h>
     #include <fcntl.h>
@@ -62,53 +64,5 @@ std::vector<PresetFolderListing::Entry> PresetFolderListing::list (const juce::F
 #endif
 
     return entries;
-}
-
-bool PresetFolderListing::isWellFormedUtf8 (const char* text, size_t numBytes) noexcept
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*> (text);
-
-    for (size_t i = 0; i < numBytes;)
-    {
-        const auto lead = bytes[i];
-        if (lead < 0x80)
-        {
-            if (lead == 0)
-                return false;
-            ++i;
-            continue;
-        }
-
-        // The range of the byte after the lead excludes the overlong forms,
-        // the surrogates and everything past U+10FFFF.
-        size_t extra = 0;
-        unsigned char low = 0x80, high = 0xbf;
-        if (lead >= 0xc2 && lead <= 0xdf)
-            extra = 1;
-        else if (lead >= 0xe0 && lead <= 0xef)
-        {
-            extra = 2;
-            low = lead == 0xe0 ? 0xa0 : low;
-            high = lead == 0xed ? 0x9f : high;
-        }
-        else if (lead >= 0xf0 && lead <= 0xf4)
-        {
-            extra = 3;
-            low = lead == 0xf0 ? 0x90 : low;
-            high = lead == 0xf4 ? 0x8f : high;
-        }
-        else
-            return false;
-
-        if (numBytes - i <= extra || bytes[i + 1] < low || bytes[i + 1] > high)
-            return false;
-        for (size_t k = 2; k <= extra; ++k)
-            if ((bytes[i + k] & 0xc0) != 0x80)
-                return false;
-
-        i += extra + 1;
-    }
-
-    return true;
 }
 } // namespace qnmr

@@ -32,10 +32,5 @@ public:
     // Nothing (not even an error) when the folder cannot be read.
     static std::vector<Entry> list (const juce::File& folder, bool includeFolders);
 
-    // Well-formed UTF-8 only: no stray or missing continuation bytes, no
-    // overlong forms, no surrogates, nothing past U+10FFFF. The framework's
-    // own check lets overlong forms through, which its string maker then
-    // sizes by the decoded characters and copies by the bytes.
-    static bool isWellFormedUtf8 (const char* text, size_t numBytes) noexcept;
 };
 } // namespace qnmr

@@ -292,6 +292,53 @@ namespace
     }
 } // namespace
 
+bool isWellFormedUtf8 (const char* text, size_t numBytes) noexcept
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*> (text);
+
+    for (size_t i = 0; i < numBytes;)
+    {
+        const auto lead = bytes[i];
+        if (lead < 0x80)
+        {
+            if (lead == 0)
+                return false;
+            ++i;
+            continue;
+        }
+
+        // The range of the byte after the lead excludes the overlong forms,
+        // the surrogates and everything past U+10FFFF.
+        size_t extra = 0;
+        unsigned char low = 0x80, high = 0xbf;
+        if (lead >= 0xc2 && lead <= 0xdf)
+            extra = 1;
+        else if (lead >= 0xe0 && lead <= 0xef)
+        {
+            extra = 2;
+            low = lead == 0xe0 ? 0xa0 : low;
+            high = lead == 0xed ? 0x9f : high;
+        }
+        else if (lead >= 0xf0 && lead <= 0xf4)
+        {
+            extra = 3;
+            low = lead == 0xf0 ? 0x90 : low;
+            high = lead == 0xf4 ? 0x8f : high;
+        }
+        else
+            return false;
+
+        if (numBytes - i <= extra || bytes[i + 1] < low || bytes[i + 1] > high)
+            return false;
+        for (size_t k = 2; k <= extra; ++k)
+            if ((bytes[i + k] & 0xc0) != 0x80)
+                return false;
+
+        i += extra + 1;
+    }
+
+    return true;
+}
 void completeParameterTree (const juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree)
 {
     static const juce::Identifier paramType ("PARAM"), idKey ("id"), valueKey ("value");
@@ -374,7 +421,7 @@ std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBy
     const auto available = (size_t) juce::jmin (sizeInBytes - 8, length);
     const auto* end = static_cast<const char*> (std::memchr (bytes + 8, 0, available));
     const auto textBytes = end != nullptr ? (size_t) (end - (bytes + 8)) : available;
-    if (textBytes > (size_t) StateLimits::maxBytes || ! juce::CharPointer_UTF8::isValidString (bytes + 8, (int) textBytes))
+    if (textBytes > (size_t) StateLimits::maxBytes || ! isWellFormedUtf8 (bytes + 8, textBytes))
         return nullptr;
 
     return parseParameterXml (juce::String::fromUTF8 (bytes + 8, (int) textBytes));
@@ -397,8 +444,10 @@ std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
                            || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (bytes));
 
     // UTF-16 is converted unit by unit into well-formed text; anything else
-    // must already be well-formed UTF-8.
-    if (! utf16 && ! juce::CharPointer_UTF8::isValidString (bytes, size))
+    // must already be well-formed UTF-8 up to its first zero byte, where the
+    // framework's string maker ends the text.
+    const auto* zero = static_cast<const char*> (std::memchr (bytes, 0, (size_t) size));
+    if (! utf16 && ! isWellFormedUtf8 (bytes, zero != nullptr ? (size_t) (zero - bytes) : (size_t) size))
         return nullptr;
 
     return parseParameterXml (juce::String::createStringFromData (bytes, size));

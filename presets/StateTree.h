@@ -46,6 +46,13 @@ struct StateLimits
     static constexpr int maxDepth = 16; // nesting of elements, the root being 1
 };
 
+// Well-formed UTF-8 only: no zero byte, no stray or missing continuation
+// bytes, no overlong forms, no surrogates, nothing past U+10FFFF. The
+// framework's own check lets overlong forms through: its string maker sizes
+// them by the decoded characters and copies them by the bytes, and its XML
+// reader decodes an overlong '<' as '<' where a check of the bytes sees text.
+bool isWellFormedUtf8 (const char* text, size_t numBytes) noexcept;
+
 // The readers of outside data below return null for anything they refuse.
 // They keep input away from faults of the framework: its strings assume
 // well-formed UTF-8 (a malformed sequence makes them read and write past
