@@ -55,7 +55,8 @@ int main (int argc, char** argv)
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
     const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>", "\1\xef\xbb\xbf" };
     const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "-->",
-                                 "<![CDATA[", "]]>", "'", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>" };
+                                 "<![CDATA[", "]]>", "'", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>",
+                                 "\xc0\xbc", "\xe0\x80\xbc", "\xed\xa0\x80" };
     for (const auto& seed : seeds)
         LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (seed.data()), seed.size());
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;
