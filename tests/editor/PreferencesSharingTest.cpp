@@ -5,6 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <string>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 // Every editor of every instance (and of other processes) keeps its own copy
 // of the one preferences file; closing or saving one must not undo what
 // another has stored meanwhile.
@@ -24,18 +34,148 @@ struct Instance
     std::unique_ptr<Editor> editor;
 };
 
-// The file as another program sees it: the framework's own class, same place and format.
-std::unique_ptr<juce::PropertiesFile> otherWriter()
+juce::PropertiesFile::Options fileOptions()
 {
     juce::PropertiesFile::Options options;
     options.applicationName = "Corvantide";
     options.filenameSuffix = ".prefs";
     options.folderName = "Quenmar_Works";
     options.storageFormat = juce::PropertiesFile::storeAsXML;
-    return std::make_unique<juce::PropertiesFile> (options);
+    return options;
 }
 
+// The file as another program sees it: the framework's own class, same place and format.
+std::unique_ptr<juce::PropertiesFile> otherWriter() { return std::make_unique<juce::PropertiesFile> (fileOptions()); }
+
 juce::String stored (const juce::String& key) { return otherWriter()->getValue (key, "(none)"); }
+
+// Where the file lies, found without reading it: the framework's class reads
+// whatever is there as it is made.
+juce::File preferencesPath() { return fileOptions().getDefaultFile(); }
+
+void writeRaw (const std::string& text)
+{
+    ASSERT_TRUE (preferencesPath().getParentDirectory().createDirectory());
+    ASSERT_TRUE (preferencesPath().replaceWithData (text.data(), text.size()));
+}
+
+std::string repeated (const std::string& piece, int times)
+{
+    std::string text;
+    text.reserve (piece.size() * (size_t) times);
+    while (times-- > 0)
+        text += piece;
+    return text;
+}
+
+double millisecondsSince (double start) { return juce::Time::getMillisecondCounterHiRes() - start; }
+
+// Runs work on a thread with 512 KB of stack, less than a Windows host's main
+// thread has, so that a reader recursing once per level crashes here as it
+// would there instead of passing on Linux's 8 MB. False when it has not
+// finished in time; the thread is then left to itself.
+bool finishesOnSmallStack (std::function<void()> work, double milliseconds)
+{
+    struct Run
+    {
+        std::function<void()> work;
+        std::atomic<bool> done { false };
+    };
+    auto run = std::make_shared<Run>();
+    run->work = std::move (work);
+
+    pthread_attr_t attributes;
+    pthread_attr_init (&attributes);
+    pthread_attr_setstacksize (&attributes, 512 * 1024);
+    auto* handedOver = new std::shared_ptr<Run> (run);
+    pthread_t thread;
+    const auto started = pthread_create (
+        &thread, &attributes, [] (void* argument) -> void* {
+            const std::unique_ptr<std::shared_ptr<Run>> own (static_cast<std::shared_ptr<Run>*> (argument));
+            (*own)->work();
+            (*own)->done = true;
+            return nullptr;
+        },
+        handedOver);
+    pthread_attr_destroy (&attributes);
+    if (started != 0)
+    {
+        delete handedOver;
+        return false;
+    }
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    while (! run->done && millisecondsSince (start) < milliseconds)
+        juce::Thread::sleep (2);
+
+    if (! run->done)
+    {
+        pthread_detach (thread);
+        return false;
+    }
+    pthread_join (thread, nullptr);
+    return true;
+}
+
+// Another process holding a write lock on a file until released: a host
+// stopped in a debugger in the middle of a save.
+class LockHolder
+{
+public:
+    explicit LockHolder (const juce::File& lockFile)
+    {
+        const std::string path = lockFile.getFullPathName().toStdString();
+        int ready[2], release[2];
+        if (pipe (ready) != 0 || pipe (release) != 0)
+            return;
+
+        child = fork();
+        if (child == 0)
+        {
+            // Only system calls from here: the parent's other threads are gone.
+            ::close (ready[0]);
+            ::close (release[1]);
+            const int handle = ::open (path.c_str(), O_RDWR | O_CREAT, 0600);
+            struct flock request = {};
+            request.l_type = F_WRLCK;
+            request.l_whence = SEEK_SET;
+            const char locked = handle >= 0 && ::fcntl (handle, F_SETLK, &request) == 0 ? 1 : 0;
+            if (::write (ready[1], &locked, 1) == 1)
+            {
+                char ignored;
+                while (::read (release[0], &ignored, 1) < 0 && errno == EINTR)
+                {
+                }
+            }
+            _exit (0);
+        }
+
+        ::close (ready[1]);
+        ::close (release[0]);
+        char locked = 0;
+        isLocked = child > 0 && ::read (ready[0], &locked, 1) == 1 && locked == 1;
+        ::close (ready[0]);
+        releaseEnd = release[1];
+    }
+
+    ~LockHolder() { release(); }
+
+    void release()
+    {
+        if (releaseEnd >= 0)
+            ::close (releaseEnd);
+        releaseEnd = -1;
+        if (child > 0)
+            waitpid (child, nullptr, 0);
+        child = -1;
+    }
+
+    bool isLocked = false;
+
+private:
+    pid_t child = -1;
+    int releaseEnd = -1;
+};
 
 class PreferencesSharingTest : public ::testing::Test
 {
@@ -110,5 +250,153 @@ TEST_F (PreferencesSharingTest, DraggedWidthStopsWhereItReopens)
 
         std::unique_ptr<Editor> reopened (dynamic_cast<Editor*> (instance.processor.createEditor()));
         EXPECT_EQ (reopened->getWidth(), 6400) << asked.toString();
+    }
+}
+
+// A hostile file opens the editor with its defaults at once and on a small
+// stack, and the next choice replaces it.
+TEST_F (PreferencesSharingTest, HostileFileOpensWithDefaultsAndIsReplaced)
+{
+    std::string manyKeys = "<PROPERTIES>";
+    for (int i = 0; i < 100000; ++i)
+        manyKeys += "<VALUE name=\"key" + std::to_string (i) + "\" val=\"value\"/>";
+    manyKeys += "</PROPERTIES>";
+
+    const std::pair<const char*, std::string> files[] = {
+        { "self-referencing entity", R"(<?xml version="1.0"?><!DOCTYPE PROPERTIES [<!ENTITY a "x&a;">]><PROPERTIES><VALUE name="theme" val="&a;"/></PROPERTIES>)" },
+        { "200,000 levels deep", "<PROPERTIES>" + repeated ("<a>", 200000) + repeated ("</a>", 200000) + "</PROPERTIES>" },
+        { "processing instruction before text", R"(<PROPERTIES><VALUE name="x"><?x?>b</VALUE></PROPERTIES>)" },
+        { "100,000 keys", manyKeys },
+    };
+
+    for (const auto& [what, text] : files)
+    {
+        SCOPED_TRACE (what);
+        writeRaw (text);
+
+        auto readBack = std::make_shared<std::pair<juce::String, int>>();
+        const auto read = finishesOnSmallStack ([readBack] {
+            const auto preferences = plb::EditorController::createPreferencesFile();
+            *readBack = { preferences->getValue ("theme", "blue"), preferences->getIntValue ("editor_width", 800) };
+        },
+                                                2000.0);
+        EXPECT_TRUE (read);
+        if (! read)
+            continue; // the editor would hang on it too
+
+        EXPECT_EQ (readBack->first, "blue");
+        EXPECT_EQ (readBack->second, 800);
+
+        AudioPluginAudioProcessor processor;
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        std::unique_ptr<Editor> editor (dynamic_cast<Editor*> (processor.createEditor()));
+        EXPECT_LT (millisecondsSince (start), 2000.0);
+        EXPECT_EQ (editor->getWidth(), 800);
+        EXPECT_EQ (editor->controller.preferences->getValue ("theme", "blue"), "blue");
+
+        editor->controller.selectTheme ("pink");
+        editor.reset();
+        EXPECT_LT (millisecondsSince (start), 4000.0);
+        EXPECT_LT (preferencesPath().getSize(), 1024);
+        EXPECT_EQ (stored ("theme"), "pink");
+        EXPECT_EQ (stored ("editor_width"), "800");
+    }
+}
+
+// Keys other writers stored, in each form the framework writes, reach the
+// editor and survive its save as the framework reads them, a value holding
+// a hostile document included.
+TEST_F (PreferencesSharingTest, OtherWritersKeysSurviveInTheFrameworksForm)
+{
+    const std::tuple<const char*, const char*, const char*> keys[] = {
+        { "note", R"(<VALUE name="note" val="some text"/>)", "some text" },
+        { "markup", R"(<VALUE name="markup" val="a &lt; b &amp; &quot;c&quot; 'd'"/>)", R"(a < b & "c" 'd')" },
+        { "layout", R"(<VALUE name="layout"><panel x="1"><knob/></panel></VALUE>)", R"(<panel x="1"><knob/></panel>)" },
+        { "empty", R"(<VALUE name="empty" val=""/>)", "" },
+        { "document", R"(<VALUE name="document" val="&lt;!DOCTYPE a [&lt;!ENTITY e &quot;x&amp;e;&quot;&gt;]&gt;&lt;a&gt;&amp;e;&lt;/a&gt;"/>)",
+          R"(<!DOCTYPE a [<!ENTITY e "x&e;">]><a>&e;</a>)" },
+    };
+
+    std::string text = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                       "\n<PROPERTIES>";
+    for (const auto& [key, element, value] : keys)
+        text += element;
+    writeRaw (text + "</PROPERTIES>");
+
+    AudioPluginAudioProcessor processor;
+    std::unique_ptr<Editor> editor (dynamic_cast<Editor*> (processor.createEditor()));
+    for (const auto& [key, element, value] : keys)
+        EXPECT_EQ (editor->controller.preferences->getValue (key, "(none)"), value) << key;
+
+    editor->controller.selectTheme ("teal");
+    editor.reset();
+    for (const auto& [key, element, value] : keys)
+        EXPECT_EQ (stored (key), value) << key;
+    EXPECT_EQ (stored ("theme"), "teal");
+}
+
+// While another process holds the lock, or the lock file cannot be opened,
+// opening, choosing a theme and closing take moments; the choice waits for
+// the lock rather than writing under it, and is in the file once the lock
+// frees or the editor closes.
+TEST_F (PreferencesSharingTest, BusyOrBrokenLockDelaysTheChoiceButNeverLosesIt)
+{
+    enum class Lock
+    {
+        heldThroughout,
+        releasedWhileOpen,
+        cannotBeOpened
+    };
+    const std::pair<Lock, const char*> rows[] = { { Lock::heldThroughout, "held by another process throughout" },
+                                                  { Lock::releasedWhileOpen, "held by another process, released while the editor is open" },
+                                                  { Lock::cannotBeOpened, "a folder where the lock file goes" } };
+
+    for (const auto& [lock, what] : rows)
+    {
+        SCOPED_TRACE (what);
+        const auto lockFile = preferencesPath().getSiblingFile ("Corvantide.prefs.lock");
+        preferencesPath().getParentDirectory().deleteRecursively();
+        {
+            auto other = otherWriter();
+            other->setValue ("theme", "purple");
+            other->setValue ("editor_width", 1000);
+            ASSERT_TRUE (other->save());
+        }
+
+        std::unique_ptr<LockHolder> holder;
+        if (lock == Lock::cannotBeOpened)
+        {
+            ASSERT_TRUE (lockFile.createDirectory());
+        }
+        else
+        {
+            holder = std::make_unique<LockHolder> (lockFile);
+            ASSERT_TRUE (holder->isLocked);
+        }
+
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        AudioPluginAudioProcessor processor;
+        std::unique_ptr<Editor> editor (dynamic_cast<Editor*> (processor.createEditor()));
+        EXPECT_EQ (editor->getWidth(), 1000);
+        EXPECT_EQ (editor->controller.preferences->getValue ("theme"), "purple");
+
+        const auto beforeChoice = juce::Time::getMillisecondCounterHiRes();
+        editor->controller.selectTheme ("pink");
+        EXPECT_LT (millisecondsSince (beforeChoice), 1000.0);
+        EXPECT_EQ (stored ("theme"), "purple");
+
+        if (lock == Lock::releasedWhileOpen)
+        {
+            holder->release();
+            testutil::pumpMessages (plb::PreferencesFile::retryMilliseconds + 500);
+            EXPECT_EQ (stored ("theme"), "pink");
+        }
+
+        const auto beforeClose = juce::Time::getMillisecondCounterHiRes();
+        editor.reset();
+        EXPECT_LT (millisecondsSince (beforeClose), 2000.0);
+        EXPECT_LT (millisecondsSince (start), 4000.0 + (lock == Lock::releasedWhileOpen ? plb::PreferencesFile::retryMilliseconds + 500 : 0));
+        EXPECT_EQ (stored ("theme"), "pink");
+        EXPECT_EQ (stored ("editor_width"), "1000");
     }
 }
