@@ -2,16 +2,14 @@
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
 #include "support/MessagePump.h"
+#include "support/SmallStackThread.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
-#include <functional>
 #include <string>
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,53 +67,6 @@ std::string repeated (const std::string& piece, int times)
 }
 
 double millisecondsSince (double start) { return juce::Time::getMillisecondCounterHiRes() - start; }
-
-// Runs work on a thread with 512 KB of stack, less than a Windows host's main
-// thread has, so that a reader recursing once per level crashes here as it
-// would there instead of passing on Linux's 8 MB. False when it has not
-// finished in time; the thread is then left to itself.
-bool finishesOnSmallStack (std::function<void()> work, double milliseconds)
-{
-    struct Run
-    {
-        std::function<void()> work;
-        std::atomic<bool> done { false };
-    };
-    auto run = std::make_shared<Run>();
-    run->work = std::move (work);
-
-    pthread_attr_t attributes;
-    pthread_attr_init (&attributes);
-    pthread_attr_setstacksize (&attributes, 512 * 1024);
-    auto* handedOver = new std::shared_ptr<Run> (run);
-    pthread_t thread;
-    const auto started = pthread_create (
-        &thread, &attributes, [] (void* argument) -> void* {
-            const std::unique_ptr<std::shared_ptr<Run>> own (static_cast<std::shared_ptr<Run>*> (argument));
-            (*own)->work();
-            (*own)->done = true;
-            return nullptr;
-        },
-        handedOver);
-    pthread_attr_destroy (&attributes);
-    if (started != 0)
-    {
-        delete handedOver;
-        return false;
-    }
-
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    while (! run->done && millisecondsSince (start) < milliseconds)
-        juce::Thread::sleep (2);
-
-    if (! run->done)
-    {
-        pthread_detach (thread);
-        return false;
-    }
-    pthread_join (thread, nullptr);
-    return true;
-}
 
 // Another process holding a write lock on a file until released: a host
 // stopped in a debugger in the middle of a save.
@@ -275,11 +226,11 @@ TEST_F (PreferencesSharingTest, HostileFileOpensWithDefaultsAndIsReplaced)
         writeRaw (text);
 
         auto readBack = std::make_shared<std::pair<juce::String, int>>();
-        const auto read = finishesOnSmallStack ([readBack] {
+        const auto read = SmallStackThread::runWithin ([readBack] {
             const auto preferences = plb::EditorController::createPreferencesFile();
             *readBack = { preferences->getValue ("theme", "blue"), preferences->getIntValue ("editor_width", 800) };
         },
-                                                2000.0);
+                                                       std::chrono::milliseconds (2000));
         EXPECT_TRUE (read);
         if (! read)
             continue; // the editor would hang on it too

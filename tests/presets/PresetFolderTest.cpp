@@ -2,6 +2,7 @@
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,6 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
-using Values = std::map<juce::String, float>;
 constexpr int maxBytes = qnmr::StateLimits::maxBytes;
 
 // A preset that sets drywet to 25, padded with a comment to exactly `size` bytes.
@@ -96,13 +96,7 @@ struct PresetFolder : ::testing::Test
 
     qnmr::PresetsMenuManager& manager() { return *processor->presetManager; }
 
-    Values values()
-    {
-        Values v;
-        for (const auto& entry : processor->bridge->entries)
-            v[entry.id] = entry.rawValue->load();
-        return v;
-    }
+    Values values() { return parameterValues (*processor); }
 
     int idOf (const juce::String& relativePath)
     {

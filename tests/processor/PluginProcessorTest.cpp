@@ -17,6 +17,7 @@
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/ParameterValues.h"
 #include "support/SmallStackThread.h"
 
 // Counts heap allocations while armed, so a test can prove that processBlock allocates nothing.
@@ -49,7 +50,6 @@ Metadata slider (const char* min, const char* max, const char* step, const char*
     return extra;
 }
 
-using Values = std::map<juce::String, float>;
 using Limits = qnmr::StateLimits;
 
 const std::string wetChild = "<PARAM id=\"drywet\" value=\"25\"/>";
@@ -107,13 +107,7 @@ struct ProcessorTest : ::testing::Test, juce::AudioPlayHead
         processor.processBlock (view, midi);
     }
 
-    Values values()
-    {
-        Values v;
-        for (const auto& entry : processor.bridge->entries)
-            v[entry.id] = entry.rawValue->load();
-        return v;
-    }
+    Values values() { return parameterValues (processor); }
 
     void scramble (int seed)
     {

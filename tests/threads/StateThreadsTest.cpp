@@ -15,20 +15,14 @@
 
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/ParameterValues.h"
 
 namespace
 {
-using Values = std::map<juce::String, float>;
 
 struct StateThreads : ::testing::Test
 {
-    Values values()
-    {
-        Values v;
-        for (const auto& entry : processor.bridge->entries)
-            v[entry.id] = entry.rawValue->load();
-        return v;
-    }
+    Values values() { return parameterValues (processor); }
 
     void scramble (int seed)
     {
