@@ -25,14 +25,21 @@ cd "$ROOT"
 # messages and preferences outlive the editor and processor they came from.
 # Any report fails the run. -O1 with line tables only compiles in about half
 # the time of -O2 -g and still gives file and line in every report.
+# sanitizer_build <dir> <option> <what> <targets...>: configures and builds an
+# instrumented build of the given test targets.
+sanitizer_build() {
+  local dir="$1" option="$2" what="$3"; shift 3
+  step "Configuring the $what build in $dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    -D"$option"=ON -DCORVANTIDE_BENCH=OFF || fail "CMake configuration in $dir"
+  step "Building $* with $what ($JOBS jobs)"
+  cmake --build "$dir" --parallel "$JOBS" --target "$@" || fail "$what build in $dir"
+}
+
 SANITIZE_BUILD="${SANITIZE_BUILD_DIR:-$ROOT/build/sanitize}"
-step "Configuring the sanitizer build in $SANITIZE_BUILD"
-cmake -S "$ROOT" -B "$SANITIZE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  -DCORVANTIDE_SANITIZE=ON -DCORVANTIDE_BENCH=OFF || fail "CMake configuration in $SANITIZE_BUILD"
-step "Building the processor, host, fuzz and thread tests with ASan and UBSan ($JOBS jobs)"
-cmake --build "$SANITIZE_BUILD" --parallel "$JOBS" --target corvantide_tests corvantide_host_tests corvantide_state_fuzz corvantide_thread_tests \
-  || fail "sanitizer build in $SANITIZE_BUILD"
+sanitizer_build "$SANITIZE_BUILD" CORVANTIDE_SANITIZE "ASan and UBSan" \
+  corvantide_tests corvantide_host_tests corvantide_state_fuzz corvantide_thread_tests
 step "Running the processor, preset folder, editor lifetime, host, fuzz and thread tests under ASan and UBSan"
 cd "$SANITIZE_BUILD"
 HOME="$SCRATCH_HOME" UBSAN_OPTIONS=print_stacktrace=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
@@ -47,13 +54,7 @@ cd "$ROOT"
 # through are instrumented, the GUI modules are not
 # (cmake/SanitizerScope.cmake). Any report fails the run.
 TSAN_BUILD="${TSAN_BUILD_DIR:-$ROOT/build/tsan}"
-step "Configuring the ThreadSanitizer build in $TSAN_BUILD"
-cmake -S "$ROOT" -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  -DCORVANTIDE_TSAN=ON -DCORVANTIDE_BENCH=OFF || fail "CMake configuration in $TSAN_BUILD"
-step "Building the thread test with ThreadSanitizer ($JOBS jobs)"
-cmake --build "$TSAN_BUILD" --parallel "$JOBS" --target corvantide_thread_tests \
-  || fail "ThreadSanitizer build in $TSAN_BUILD"
+sanitizer_build "$TSAN_BUILD" CORVANTIDE_TSAN ThreadSanitizer corvantide_thread_tests
 step "Running the thread test under ThreadSanitizer"
 cd "$TSAN_BUILD"
 # Without address-space randomisation: on kernels that randomise more bits
