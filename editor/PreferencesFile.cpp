@@ -181,7 +181,7 @@ juce::StringPairArray PreferencesFile::readFile() const
     // No lock: the file is only ever replaced whole, by a rename. Missing,
     // unreadable and refused alike give no values, and the defaults apply.
     juce::StringPairArray values (options.ignoreCaseOfKeyNames);
-    const auto document = qnmr::parsePresetFile (file);
+    const auto document = qnmr::parseXmlFile (file);
     if (document == nullptr || ! document->hasTagName (fileTag))
         return values;
 

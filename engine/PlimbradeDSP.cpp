@@ -17,10 +17,6 @@ constexpr const char* syncedTimeMenu =
     "menu{'1 BAR':0;'1/2D':1;'1/2':2;'1/4D':3;'1/2T':4;'1/4':5;'1/8D':6;'1/4T':7;'1/8':8;"
     "'1/16D':9;'1/8T':10;'1/16':11;'1/32D':12;'1/16T':13;'1/32':14;'1/64D':15;'1/32T':16;'1/64':17}";
 
-// Delay per stage in seconds: 10 ms to 59 ms, 7 ms apart.
-constexpr float allpassSeconds[PlimbradeDSP::numAllpassStages] = { 0.010f, 0.017f, 0.024f, 0.031f,
-                                                                   0.038f, 0.045f, 0.052f, 0.059f };
-
 constexpr bool ringStartsSpreadOverCacheSets()
 {
     constexpr std::size_t floatsPer4KiB = 1024;
@@ -33,25 +29,6 @@ constexpr bool ringStartsSpreadOverCacheSets()
 static_assert (ringStartsSpreadOverCacheSets(), "two rings would share an L1 set at their start");
 static_assert (PlimbradeDSP::ringOffset (PlimbradeDSP::numRings) == PlimbradeDSP::ringFloats);
 static_assert (PlimbradeDSP::ringFloats - PlimbradeDSP::numRings * PlimbradeDSP::ringStagger == 3465216);
-
-// Length of each synced-time menu entry in quarter-note beats.
-constexpr float noteBeats[18] = { 4.0f, 3.0f, 2.0f, 1.5f, 4.0f / 3.0f, 1.0f, 0.75f, 2.0f / 3.0f, 0.5f,
-                                  0.375f, 1.0f / 3.0f, 0.25f, 0.1875f, 1.0f / 6.0f, 0.125f, 0.09375f,
-                                  1.0f / 12.0f, 0.0625f };
-
-// The largest entry whose index the value reaches: fractions round down,
-// anything below 1 (NaN included) takes the whole bar, anything above 17 the last entry.
-inline int syncedTimeIndex (float value) noexcept
-{
-    if (value >= 17.0f)
-        return 17;
-    if (value >= 1.0f)
-        return static_cast<int> (value);
-    return 0;
-}
-
-// A menu zone read as "truncated to an integer, not zero".
-inline bool isOn (float value) noexcept { return std::fabs (value) >= 1.0f; }
 
 inline bool sameBits (float a, float b) noexcept
 {
@@ -476,8 +453,7 @@ void PlimbradeDSP::instanceConstants (int rate)
     // precision several lengths would come out one sample shorter.
     for (int stage = 0; stage < numAllpassStages; ++stage)
     {
-        const float product = allpassSeconds[stage] * fs;
-        allpassLength[stage] = static_cast<int> (std::min (fs, std::max (0.0f, product - 1.0f)));
+        allpassLength[stage] = allpassLengthAt (stage, fs);
     }
 
     maxDelay = fs + fs;

@@ -4,6 +4,8 @@
 #include <faust/gui/UI.h>
 #include <faust/gui/meta.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,6 +36,40 @@ public:
     using dsp::compute;
 
     static constexpr int numAllpassStages = 8;
+
+    // How the engine reads its controls, for code that must predict what it
+    // does (the host's tail query) without a copy of the rules.
+
+    // Delay per diffuser stage in seconds: 10 ms to 59 ms, 7 ms apart.
+    static constexpr float allpassSeconds[numAllpassStages] = { 0.010f, 0.017f, 0.024f, 0.031f,
+                                                                0.038f, 0.045f, 0.052f, 0.059f };
+
+    // A stage's all-pass length in samples at the clamped rate fs: the product
+    // is taken in single precision before the 1 is subtracted.
+    static int allpassLengthAt (int stage, float fs) noexcept
+    {
+        const float product = allpassSeconds[stage] * fs;
+        return static_cast<int> (std::min (fs, std::max (0.0f, product - 1.0f)));
+    }
+
+    // Length of each synced-time menu entry in quarter-note beats.
+    static constexpr float noteBeats[18] = { 4.0f, 3.0f, 2.0f, 1.5f, 4.0f / 3.0f, 1.0f, 0.75f, 2.0f / 3.0f, 0.5f,
+                                             0.375f, 1.0f / 3.0f, 0.25f, 0.1875f, 1.0f / 6.0f, 0.125f, 0.09375f,
+                                             1.0f / 12.0f, 0.0625f };
+
+    // The largest entry whose index the value reaches: fractions round down,
+    // anything below 1 (NaN included) takes the whole bar, anything above 17 the last entry.
+    static int syncedTimeIndex (float value) noexcept
+    {
+        if (value >= 17.0f)
+            return 17;
+        if (value >= 1.0f)
+            return static_cast<int> (value);
+        return 0;
+    }
+
+    // A menu zone read as "truncated to an integer, not zero".
+    static bool isOn (float value) noexcept { return std::fabs (value) >= 1.0f; }
 
     /*  The four band chains (low left, low right, high left, high right) run
         the same operations with the same all-pass lengths, so their rings are

@@ -116,7 +116,7 @@ void PresetsMenuManager::loadPresetFile (const juce::File& file)
     // Whatever the file turns out to be, the track must not stay silent.
     const juce::ScopeGuard resume { [this] { processor.suspendProcessing (false); } };
 
-    if (auto root = parsePresetFile (file))
+    if (auto root = parseXmlFile (file))
     {
         const auto& type = parameterTreeType;
 

@@ -427,7 +427,7 @@ std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBy
     return parseParameterXml (juce::String::fromUTF8 (bytes + 8, (int) textBytes));
 }
 
-std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file)
+std::unique_ptr<juce::XmlElement> parseXmlFile (const juce::File& file)
 {
     juce::MemoryBlock data;
     if (! PresetFileReader::read (file, static_cast<size_t> (StateLimits::maxBytes), data))

@@ -67,6 +67,7 @@ std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
 // (ending early at a zero byte).
 std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);
 
-// A preset file: UTF-8 XML, or UTF-16 with a byte-order mark.
-std::unique_ptr<juce::XmlElement> parsePresetFile (const juce::File& file);
+// A file from outside, a preset or the preferences: UTF-8 XML, or UTF-16 with
+// a byte-order mark.
+std::unique_ptr<juce::XmlElement> parseXmlFile (const juce::File& file);
 } // namespace qnmr

@@ -1,5 +1,7 @@
 #include "processor/TailEstimate.h"
 
+#include "engine/PlimbradeDSP.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -43,25 +45,6 @@ const double threshold = std::pow (10.0, -90.0 / 20.0);
 // below is taken twice as high.
 constexpr double dcOvershoot = 2.0;
 
-// Quarter-note beats of each synced-time choice, and the engine's reading of the
-// choice: fractions round down, below 1 is the bar, above 17 the last entry.
-constexpr double noteBeats[18] = { 4.0, 3.0, 2.0, 1.5, 4.0 / 3.0, 1.0, 0.75, 2.0 / 3.0, 0.5,
-                                   0.375, 1.0 / 3.0, 0.25, 0.1875, 1.0 / 6.0, 0.125, 0.09375,
-                                   1.0 / 12.0, 0.0625 };
-
-int syncedTimeIndex (float value) noexcept
-{
-    if (value >= 17.0f)
-        return 17;
-    if (value >= 1.0f)
-        return static_cast<int> (value);
-    return 0;
-}
-
-bool isOn (float value) noexcept { return std::fabs (value) >= 1.0f; }
-
-constexpr double allpassSeconds[8] = { 0.010, 0.017, 0.024, 0.031, 0.038, 0.045, 0.052, 0.059 };
-
 /*  One band's feedback loop in the engine's samples: feedback f, the diffuser
     blend (1 - d) + d * A1(z)...A8(z) with all-passes Aj = (g + z^-Dj) / (1 + g z^-Dj),
     the damping low-pass H(z) = (1 + z^-1) / (B + A z^-1), and the delay z^-T.
@@ -80,7 +63,7 @@ constexpr double allpassSeconds[8] = { 0.010, 0.017, 0.024, 0.031, 0.038, 0.045,
 struct Loop
 {
     double feedback, delay;
-    double diffusion, allpassGain, allpassDelay[8];
+    double diffusion, allpassGain, allpassDelay[PlimbradeDSP::numAllpassStages];
     double dampT;
 
     // The log of the loop's largest gain on the circle of radius e^-s; +inf at
@@ -207,7 +190,8 @@ double TailEstimate::seconds (const Settings& s, double sampleRate) noexcept
             continue;
 
         const Band& band = bands[b];
-        const double time = isOn (band.timesync) ? noteBeats[syncedTimeIndex (band.syncedtime)] * fs * 60.0 / tempo
+        const double time = PlimbradeDSP::isOn (band.timesync)
+                                ? PlimbradeDSP::noteBeats[PlimbradeDSP::syncedTimeIndex (band.syncedtime)] * fs * 60.0 / tempo
                                                  : fs * 0.001 * band.time;
         // The read interpolates one sample further, and the loop adds one more.
         const double delay = std::clamp (time + drift, 1.0, 2.0 * fs) + 2.0;
@@ -226,8 +210,8 @@ double TailEstimate::seconds (const Settings& s, double sampleRate) noexcept
             loop.delay = delay;
             loop.diffusion = std::clamp (0.01 * s.diffusion, 0.0, 1.0);
             loop.allpassGain = 0.93 * loop.diffusion + 0.01;
-            for (int j = 0; j < 8; ++j)
-                loop.allpassDelay[j] = std::floor (std::clamp (allpassSeconds[j] * fs - 1.0, 0.0, fs)) + 1.0;
+            for (int j = 0; j < PlimbradeDSP::numAllpassStages; ++j)
+                loop.allpassDelay[j] = PlimbradeDSP::allpassLengthAt (j, static_cast<float> (fs)) + 1.0;
             loop.dampT = std::tan (3.141592653589793 * belowNyquist (std::max (1.0f, band.damp)) / fs);
 
             const double decay = loop.slowestDecay();

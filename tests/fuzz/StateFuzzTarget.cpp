@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     if (asState)
         SmallStackThread::run ([&] { p.setStateInformation (data, (int) size), xml = qnmr::parseStateBlob (data, (int) size); });
     else if (file.replaceWithData (data, size))
-        SmallStackThread::run ([&] { p.presetManager->loadPresetFile (file), xml = qnmr::parsePresetFile (file); });
+        SmallStackThread::run ([&] { p.presetManager->loadPresetFile (file), xml = qnmr::parseXmlFile (file); });
 
     const bool refused = xml == nullptr || (asState ? xml->getTagName() != "corvantide" : ! xml->getTagName().equalsIgnoreCase ("corvantide"));
     if (refused && p.valueTreeState->copyState().toXmlString() != before)
