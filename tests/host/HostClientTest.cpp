@@ -13,7 +13,7 @@
 #include "host/PluginModule.h"
 
 // The module driven as unusual or broken hosts drive it: through its VST3 interfaces, with the host's side of them
-// made here. These objects live on the test's stack, so their reference counts do nothing.
+// made here. These objects live on the test's stack; their reference counts do nothing.
 namespace
 {
 namespace sv = Steinberg::Vst;
@@ -21,11 +21,13 @@ using Steinberg::int32;
 using Steinberg::int64;
 using Steinberg::tresult;
 
-struct Queue : sv::IParamValueQueue
+// One parameter's changes, (offset, value) in order.
+struct Changes : sv::IParameterChanges, sv::IParamValueQueue
 {
-    Queue (sv::ParamID i, std::vector<std::pair<int32, double>> p) : id (i), points (std::move (p)) {}
-    sv::ParamID id;
-    std::vector<std::pair<int32, double>> points; // (offset, value), in order
+    Changes (sv::ParamID i, std::vector<std::pair<int32, double>> p) : id (i), points (std::move (p)) {}
+    int32 PLUGIN_API getParameterCount() override { return 1; }
+    sv::IParamValueQueue* PLUGIN_API getParameterData (int32) override { return this; }
+    sv::IParamValueQueue* PLUGIN_API addParameterData (const sv::ParamID&, int32&) override { return nullptr; }
     sv::ParamID PLUGIN_API getParameterId() override { return id; }
     int32 PLUGIN_API getPointCount() override { return (int32) points.size(); }
     tresult PLUGIN_API getPoint (int32 i, int32& offset, double& value) override
@@ -39,18 +41,8 @@ struct Queue : sv::IParamValueQueue
     tresult PLUGIN_API queryInterface (const Steinberg::TUID, void**) override { return Steinberg::kNoInterface; }
     Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
     Steinberg::uint32 PLUGIN_API release() override { return 1; }
-};
-
-struct Changes : sv::IParameterChanges
-{
-    explicit Changes (std::vector<Queue> q) : queues (std::move (q)) {}
-    std::vector<Queue> queues;
-    int32 PLUGIN_API getParameterCount() override { return (int32) queues.size(); }
-    sv::IParamValueQueue* PLUGIN_API getParameterData (int32 i) override { return &queues.at ((size_t) i); }
-    sv::IParamValueQueue* PLUGIN_API addParameterData (const sv::ParamID&, int32&) override { return nullptr; }
-    tresult PLUGIN_API queryInterface (const Steinberg::TUID, void**) override { return Steinberg::kNoInterface; }
-    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
-    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+    sv::ParamID id;
+    std::vector<std::pair<int32, double>> points;
 };
 
 // A host's stream: `data`, then zeros up to `length` made as they are read, at most `chunk` bytes per read, and a
@@ -58,6 +50,7 @@ struct Changes : sv::IParameterChanges
 struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
 {
     Stream (const juce::MemoryBlock& d, int64 len, int64 reported, int32 maxChunk) : data (d), length (len), reportedSize (reported), chunk (maxChunk) {}
+    Stream (const juce::MemoryBlock& d, int32 maxChunk) : Stream (d, (int64) d.getSize(), (int64) d.getSize(), maxChunk) {}
     tresult PLUGIN_API read (void* buffer, int32 numBytes, int32* numBytesRead) override
     {
         const auto n = (int32) std::max<int64> (0, std::min<int64> ({ numBytes, chunk, length - position }));
@@ -65,17 +58,14 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
         std::memcpy (buffer, static_cast<const char*> (data.getData()) + position, (size_t) fromData);
         std::memset (static_cast<char*> (buffer) + fromData, 0, (size_t) (n - fromData));
         position += n;
-        if (numBytesRead != nullptr)
-            *numBytesRead = n;
+        *numBytesRead = n;
         return Steinberg::kResultOk;
     }
     tresult PLUGIN_API write (void*, int32, int32*) override { return Steinberg::kNotImplemented; }
     tresult PLUGIN_API seek (int64 pos, int32 mode, int64* result) override
     {
         position = std::clamp<int64> (pos + (mode == kIBSeekCur ? position : mode == kIBSeekEnd ? length : 0), 0, length);
-        if (result != nullptr)
-            *result = position;
-        return Steinberg::kResultTrue;
+        return tell (result);
     }
     tresult PLUGIN_API tell (int64* pos) override
     {
@@ -108,7 +98,8 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
     int32 chunk;
 };
 
-// A loaded module whose processing this test drives itself: stereo in and out, 48 kHz, 32-bit.
+// A loaded module that this test processes itself: stereo in and out, 48 kHz, 32-bit, after setupProcessing with each
+// of the maxima.
 struct DirectHost
 {
     explicit DirectHost (std::initializer_list<int32> maxima)
@@ -163,74 +154,65 @@ struct DirectHost
     {
         return (sv::ParamID) dynamic_cast<juce::HostedAudioProcessorParameter*> (plugin->getParameters()[index])->getParameterID().getLargeIntValue();
     }
+    juce::MemoryBlock state() const
+    {
+        Steinberg::MemoryStream stream;
+        component->getState (&stream);
+        return { stream.getData(), (size_t) stream.getSize() };
+    }
 
     std::unique_ptr<juce::AudioPluginInstance> plugin = testutil::loadPluginModule();
     sv::IComponent* component = nullptr;
     sv::IAudioProcessor* processor = nullptr;
 };
 
-juce::AudioBuffer<float> noise (int channels, int length, int seed)
+juce::AudioBuffer<float> noise (int length)
 {
-    juce::AudioBuffer<float> buffer (channels, length);
-    juce::Random random (seed);
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < length; ++i)
-            buffer.setSample (c, i, random.nextFloat() - 0.5f);
+    juce::AudioBuffer<float> buffer (2, length);
+    juce::Random random (length);
+    for (int i = 0; i < 2 * length; ++i)
+        buffer.setSample (i % 2, i / 2, random.nextFloat() - 0.5f);
     return buffer;
 }
 
-bool allFinite (const juce::AudioBuffer<float>& buffer)
+void expectFiniteAndEqual (const juce::AudioBuffer<float>& actual, const juce::AudioBuffer<float>& expected)
 {
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (! std::isfinite (buffer.getSample (c, i)))
-                return false;
-    return true;
-}
-
-juce::MemoryBlock componentState (sv::IComponent& component)
-{
-    Steinberg::MemoryStream stream;
-    component.getState (&stream);
-    return { stream.getData(), (size_t) stream.getSize() };
+    for (int i = 0; i < 2 * expected.getNumSamples(); ++i)
+    {
+        ASSERT_TRUE (std::isfinite (actual.getSample (i % 2, i / 2))) << "sample " << i / 2;
+        ASSERT_EQ (actual.getSample (i % 2, i / 2), expected.getSample (i % 2, i / 2)) << "sample " << i / 2;
+    }
 }
 } // namespace
 
 // A host that sends NaN for a parameter, through the controller and the process call's changes, changes nothing:
-// every parameter gets NaN and then a valid value, and the output is that of a run without the NaN. The
-// controller, asked directly, keeps the value it had.
+// every parameter gets NaN and then a valid value, and the output is that of a run without the NaN. A controller
+// asked directly keeps the value it had.
 TEST (Host, NanParameterValuesChangeNothing)
 {
     constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-    const auto input = noise (2, 512, 5);
+    const auto input = noise (512);
     juce::AudioBuffer<float> outputs[2];
     for (int withNan : { 0, 1 })
     {
         const auto plugin = testutil::loadPluginModule();
         ASSERT_NE (plugin, nullptr);
         plugin->prepareToPlay (48000.0, 512);
-        outputs[withNan].setSize (2, 512 * 2 * plugin->getParameters().size());
+        const auto& params = plugin->getParameters();
+        outputs[withNan].setSize (2, 1024 * params.size());
         juce::MidiBuffer midi;
-        int start = 0;
-        const auto render = [&] {
-            juce::AudioBuffer<float> block (input);
-            plugin->processBlock (block, midi);
-            for (int c = 0; c < 2; ++c)
-                outputs[withNan].copyFrom (c, start, block, c, 0, 512);
-            start += 512;
-        };
-        for (int i = 0; i < plugin->getParameters().size(); ++i)
-        {
-            plugin->getParameters()[i]->setValue (withNan != 0 ? nan : plugin->getParameters()[i]->getValue());
-            render();
-            plugin->getParameters()[i]->setValue (i == 29 ? 0.0f : 0.2f + 0.02f * (float) i); // the bypass last, off
-            render();
-        }
+        for (int i = 0, start = 0; i < params.size(); ++i)
+            for (float value : { withNan != 0 ? nan : params[i]->getValue(), i == 29 ? 0.0f : 0.2f + 0.02f * (float) i }) // the bypass last, off
+            {
+                params[i]->setValue (value);
+                juce::AudioBuffer<float> block (input);
+                plugin->processBlock (block, midi);
+                for (int c = 0; c < 2; ++c)
+                    outputs[withNan].copyFrom (c, start, block, c, 0, 512);
+                start += 512;
+            }
     }
-    EXPECT_TRUE (allFinite (outputs[1]));
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < outputs[0].getNumSamples(); ++i)
-            ASSERT_EQ (outputs[0].getSample (c, i), outputs[1].getSample (c, i)) << "sample " << i;
+    expectFiniteAndEqual (outputs[1], outputs[0]);
 
     // A second controller of the same component, made as a host makes one.
     DirectHost host ({});
@@ -257,40 +239,31 @@ TEST (Host, NanParameterValuesChangeNothing)
 }
 
 // Hosts that outgrow the maximum block they announced, or announce none (0, -1: the last usable one, 512 here,
-// stands). Such a block is processed in pieces of the prepared size, with each piece's parameter changes, and sounds
-// as the same audio sent in legal blocks; the sanitizer build sees no write past a buffer. A block whose buses do
-// not fit what was prepared is silence and a failure; a negative length is refused.
+// stands). Such a block sounds as the same audio sent in legal blocks, each with the changes that fall into it; the
+// sanitizer build sees no write past a buffer. A long block whose buses do not fit those prepared is silence and a
+// failure; a negative length is refused.
 TEST (Host, LongBlocksGoInPieces)
 {
-    const std::tuple<int32, int, int> rows[] { { 512, 1024, 512 }, { 512, 16 * 512, 512 }, { 0, 1300, 512 }, { -1, 4096, 512 } };
-    for (const auto& [maximum, length, piece] : rows)
+    for (const auto& [maximum, length] : { std::pair<int32, int> { 512, 1024 }, { 512, 16 * 512 }, { 0, 1300 }, { -1, 4096 } })
     {
         SCOPED_TRACE (testing::Message() << maximum << " " << length);
         DirectHost whole ({ 512, maximum }), legal ({ 512 });
         ASSERT_TRUE (whole.processor != nullptr && legal.processor != nullptr);
-        const auto input = noise (2, length, length);
+        const auto input = noise (length);
         juce::AudioBuffer<float> out (3, length), expected (3, length);
-
-        // Changes before the start, inside, and past the end of the block, on two parameters; a legal host sends
-        // each in the piece it falls into.
-        const std::vector<std::pair<int32, double>> dryWet { { 100, 0.9 }, { 511, 0.3 }, { 600, 0.7 }, { length - 1, 0.1 }, { length + 50, 0.6 } },
-            amp { { -7, 0.5 }, { 900, 0.8 } };
-        Changes changes ({ { whole.idOf (0), dryWet }, { whole.idOf (1), amp } });
+        // Dry/wet before the start (alone in the first piece), twice in the second, and past the end.
+        Changes changes (whole.idOf (0), { { -7, 0.5 }, { 600, 0.9 }, { 700, 0.3 }, { length - 1, 0.1 }, { length + 50, 0.6 } });
         EXPECT_EQ (whole.process (input, out, 0, length, &changes), Steinberg::kResultTrue);
-        for (int start = 0; start < length; start += piece)
+        for (int start = 0, n = 0; start < length; start += n)
         {
-            const auto n = std::min (piece, length - start);
-            Changes inPiece ({ { legal.idOf (0), {} }, { legal.idOf (1), {} } });
-            for (size_t q = 0; q < 2; ++q)
-                for (auto [offset, value] : changes.queues[q].points)
-                    if ((start == 0 || offset >= start) && (start + n == length || offset < start + n))
-                        inPiece.queues[q].points.push_back ({ std::clamp (offset - start, 0, n - 1), value });
+            n = std::min (512, length - start);
+            Changes inPiece (changes.id, {});
+            for (auto [offset, value] : changes.points)
+                if ((start == 0 || offset >= start) && (start + n == length || offset < start + n))
+                    inPiece.points.push_back ({ std::clamp (offset - start, 0, n - 1), value });
             legal.process (input, expected, start, n, &inPiece);
         }
-        EXPECT_TRUE (allFinite (out));
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < length; ++i)
-                ASSERT_EQ (out.getSample (c, i), expected.getSample (c, i)) << "sample " << i;
+        expectFiniteAndEqual (out, expected);
 
         EXPECT_EQ (whole.process (input, out, 0, length, nullptr, 3), Steinberg::kResultFalse);
         EXPECT_EQ (out.getMagnitude (0, length), 0.0f);
@@ -298,9 +271,9 @@ TEST (Host, LongBlocksGoInPieces)
     }
 }
 
-// The state restores through a stream that gives at most 64 bytes per read, and so does the largest state the
-// processor accepts. A stream that reports 2^62 bytes and holds 1 GiB after a valid state is refused quickly, in
-// little memory, and leaves the state as it was.
+// A stream that reports 2^62 bytes and holds 1 GiB after a valid state is refused quickly, in little memory, and
+// leaves the state as it was. The state restores through a stream that gives at most 64 bytes per read, and so does
+// the largest state the processor accepts.
 TEST (HostState, ShortReadsAndEndlessStreams)
 {
     DirectHost source ({ 512 }), target ({ 512 });
@@ -308,7 +281,7 @@ TEST (HostState, ShortReadsAndEndlessStreams)
     juce::Random random (8);
     for (auto* p : source.plugin->getParameters())
         p->setValue (random.nextFloat());
-    const auto saved = componentState (*source.component), before = componentState (*target.component);
+    const auto saved = source.state(), before = target.state();
     ASSERT_NE (saved, before);
 
     Stream endless (saved, (int64) 1 << 30, (int64) 1 << 62, 1 << 20);
@@ -320,27 +293,23 @@ TEST (HostState, ShortReadsAndEndlessStreams)
     EXPECT_LT (std::chrono::duration<double> (std::chrono::steady_clock::now() - startTime).count(), 0.25);
     getrusage (RUSAGE_SELF, &usage);
     EXPECT_LT (usage.ru_maxrss - peakBefore, 4096);
-    EXPECT_EQ (componentState (*target.component), before);
+    EXPECT_EQ (target.state(), before);
 
-    Stream shortReads (saved, (int64) saved.getSize(), (int64) saved.getSize(), 64);
+    Stream shortReads (saved, 64);
     EXPECT_EQ (target.component->setState (&shortReads), Steinberg::kResultTrue);
-    EXPECT_EQ (componentState (*target.component), saved);
+    EXPECT_EQ (target.state(), saved);
 
-    // The blob's XML padded with spaces to the processor's limit of 64 KiB; the client's trailer follows it.
+    // The blob's XML padded with blanks to the processor's limit of 64 KiB, then the client's trailer.
     const auto textLength = (int) juce::ByteOrder::littleEndianInt (saved.begin() + 4);
     const auto text = juce::String::fromUTF8 (saved.begin() + 8, textLength);
-    const auto padded = text.replaceFirstOccurrenceOf (">", ">" + juce::String::repeatedString (" ", 64 * 1024 - textLength));
     juce::MemoryOutputStream largest;
     largest.write (saved.begin(), 4);
     largest.writeInt (64 * 1024);
-    largest << padded;
-    largest.writeByte (0);
-    largest.write (saved.begin() + 9 + textLength, saved.getSize() - 9 - (size_t) textLength);
+    largest << text.replaceFirstOccurrenceOf (">", ">" + juce::String::repeatedString (" ", 64 * 1024 - textLength));
+    largest.write (saved.begin() + 8 + textLength, saved.getSize() - 8 - (size_t) textLength);
     const juce::MemoryBlock largestState (largest.getData(), largest.getDataSize());
-    Stream beforeStream (before, (int64) before.getSize(), (int64) before.getSize(), 1 << 20),
-        largestStream (largestState, (int64) largestState.getSize(), (int64) largestState.getSize(), 1 << 20);
+    Stream beforeStream (before, 1 << 20), largestStream (largestState, 1 << 20);
     ASSERT_EQ (target.component->setState (&beforeStream), Steinberg::kResultTrue);
-    ASSERT_EQ (componentState (*target.component), before);
     EXPECT_EQ (target.component->setState (&largestStream), Steinberg::kResultTrue);
-    EXPECT_EQ (componentState (*target.component), saved);
+    EXPECT_EQ (target.state(), saved);
 }
