@@ -24,7 +24,10 @@ using Steinberg::tresult;
 // One parameter's changes, (offset, value) in order.
 struct Changes : sv::IParameterChanges, sv::IParamValueQueue
 {
-    Changes (sv::ParamID i, std::vector<std::pair<int32, double>> p) : id (i), points (std::move (p)) {}
+    Changes (sv::ParamID i, std::vector<std::pair<int32, double>> p)
+        : id (i)
+        , points (std::move (p))
+    {}
     int32 PLUGIN_API getParameterCount() override { return 1; }
     sv::IParamValueQueue* PLUGIN_API getParameterData (int32) override { return this; }
     sv::IParamValueQueue* PLUGIN_API addParameterData (const sv::ParamID&, int32&) override { return nullptr; }
@@ -49,13 +52,21 @@ struct Changes : sv::IParameterChanges, sv::IParamValueQueue
 // size that it reports.
 struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
 {
-    Stream (const juce::MemoryBlock& d, int64 len, int64 reported, int32 maxChunk) : data (d), length (len), reportedSize (reported), chunk (maxChunk) {}
-    Stream (const juce::MemoryBlock& d, int32 maxChunk) : Stream (d, (int64) d.getSize(), (int64) d.getSize(), maxChunk) {}
+    Stream (const juce::MemoryBlock& d, int64 len, int64 reported, int32 maxChunk)
+        : data (d)
+        , length (len)
+        , reportedSize (reported)
+        , chunk (maxChunk)
+    {}
+    Stream (const juce::MemoryBlock& d, int32 maxChunk)
+        : Stream (d, (int64) d.getSize(), (int64) d.getSize(), maxChunk)
+    {}
     tresult PLUGIN_API read (void* buffer, int32 numBytes, int32* numBytesRead) override
     {
         const auto n = (int32) std::max<int64> (0, std::min<int64> ({ numBytes, chunk, length - position }));
         const auto fromData = (int32) std::clamp<int64> ((int64) data.getSize() - position, 0, n);
-        std::memcpy (buffer, static_cast<const char*> (data.getData()) + position, (size_t) fromData);
+        if (fromData > 0)
+            std::memcpy (buffer, static_cast<const char*> (data.getData()) + position, (size_t) fromData);
         std::memset (static_cast<char*> (buffer) + fromData, 0, (size_t) (n - fromData));
         position += n;
         *numBytesRead = n;
@@ -64,7 +75,9 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
     tresult PLUGIN_API write (void*, int32, int32*) override { return Steinberg::kNotImplemented; }
     tresult PLUGIN_API seek (int64 pos, int32 mode, int64* result) override
     {
-        position = std::clamp<int64> (pos + (mode == kIBSeekCur ? position : mode == kIBSeekEnd ? length : 0), 0, length);
+        const auto origin = mode == kIBSeekCur ? position : mode == kIBSeekEnd ? length
+                                                                               : 0;
+        position = std::clamp<int64> (pos + origin, 0, length);
         return tell (result);
     }
     tresult PLUGIN_API tell (int64* pos) override
@@ -252,7 +265,7 @@ TEST (Host, LongBlocksGoInPieces)
         const auto input = noise (length);
         juce::AudioBuffer<float> out (3, length), expected (3, length);
         // Dry/wet before the start (alone in the first piece), twice in the second, and past the end.
-        Changes changes (whole.idOf (0), { { -7, 0.5 }, { 600, 0.9 }, { 700, 0.3 }, { length - 1, 0.1 }, { length + 50, 0.6 } });
+        Changes changes (whole.idOf (0), { { -7, 0.8 }, { 600, 0.9 }, { 700, 0.3 }, { length - 1, 0.1 }, { length + 50, 0.6 } });
         EXPECT_EQ (whole.process (input, out, 0, length, &changes), Steinberg::kResultTrue);
         for (int start = 0, n = 0; start < length; start += n)
         {
