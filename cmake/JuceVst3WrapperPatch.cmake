@@ -1,18 +1,20 @@
 # The VST3 client compiled into the module is a build-tree copy of Debian's
 # juce_audio_plugin_client VST3 wrapper with cmake/juce-vst3-state-trailer.patch
-# applied (the patch says why). Only the wrapper and the file that includes it
+# and then cmake/juce-vst3-values-blocks-streams.patch applied (each says why). Only the wrapper and the file that includes it
 # are copied; everything else, the wrapper's own "../utility/" headers included,
 # comes from Debian (a second copy of those would define their functions twice).
 # Linux and Windows builds both configure through here.
 
 find_program(CORVANTIDE_PATCH_PROGRAM patch REQUIRED)
 
-set(CORVANTIDE_JUCE_WRAPPER_PATCH "${CMAKE_CURRENT_LIST_DIR}/juce-vst3-state-trailer.patch")
+set(CORVANTIDE_JUCE_WRAPPER_PATCHES
+  "${CMAKE_CURRENT_LIST_DIR}/juce-vst3-state-trailer.patch"
+  "${CMAKE_CURRENT_LIST_DIR}/juce-vst3-values-blocks-streams.patch")
 set(_corvantide_client_in "${JUCE_MODULES_DIR}/juce_audio_plugin_client")
 set(_corvantide_client_out "${CMAKE_BINARY_DIR}/juce-patched/juce_audio_plugin_client")
 set(_corvantide_stage "${CMAKE_BINARY_DIR}/juce-patched/stage")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  "${CORVANTIDE_JUCE_WRAPPER_PATCH}" "${_corvantide_client_in}/VST3/juce_VST3_Wrapper.cpp")
+  ${CORVANTIDE_JUCE_WRAPPER_PATCHES} "${_corvantide_client_in}/VST3/juce_VST3_Wrapper.cpp")
 
 file(REMOVE_RECURSE "${_corvantide_stage}")
 file(COPY "${_corvantide_client_in}/juce_audio_plugin_client_VST3.cpp" DESTINATION "${_corvantide_stage}")
@@ -22,15 +24,17 @@ string(REPLACE "\r\n" "\n" _corvantide_wrapper "${_corvantide_wrapper}")
 file(WRITE "${_corvantide_stage}/VST3/juce_VST3_Wrapper.cpp" "${_corvantide_wrapper}")
 unset(_corvantide_wrapper)
 
-execute_process(
-  COMMAND "${CORVANTIDE_PATCH_PROGRAM}" -p1 --forward --no-backup-if-mismatch --input "${CORVANTIDE_JUCE_WRAPPER_PATCH}"
-  WORKING_DIRECTORY "${_corvantide_stage}"
-  RESULT_VARIABLE _corvantide_patch_result
-  OUTPUT_VARIABLE _corvantide_patch_output
-  ERROR_VARIABLE _corvantide_patch_output)
-if(NOT _corvantide_patch_result EQUAL 0)
-  message(FATAL_ERROR "Patching JUCE's VST3 wrapper failed (has juce-modules-source changed?):\n${_corvantide_patch_output}")
-endif()
+foreach(_corvantide_patch IN LISTS CORVANTIDE_JUCE_WRAPPER_PATCHES)
+  execute_process(
+    COMMAND "${CORVANTIDE_PATCH_PROGRAM}" -p1 --forward --no-backup-if-mismatch --input "${_corvantide_patch}"
+    WORKING_DIRECTORY "${_corvantide_stage}"
+    RESULT_VARIABLE _corvantide_patch_result
+    OUTPUT_VARIABLE _corvantide_patch_output
+    ERROR_VARIABLE _corvantide_patch_output)
+  if(NOT _corvantide_patch_result EQUAL 0)
+    message(FATAL_ERROR "Patching JUCE's VST3 wrapper with ${_corvantide_patch} failed (has juce-modules-source changed?):\n${_corvantide_patch_output}")
+  endif()
+endforeach()
 
 # Copied only when changed, so that configuring again does not rebuild the module.
 file(GLOB_RECURSE _corvantide_staged RELATIVE "${_corvantide_stage}" "${_corvantide_stage}/*")
