@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -642,4 +643,70 @@ TEST_F (ProcessorTest, TailCoversRandomSettings)
     }
     EXPECT_EQ (checked, 12);
     processor.setPlayHead (nullptr);
+}
+
+// A rate the engine cannot run at (not a number, infinite, not positive, or so low that its smoothers diverge)
+// runs it as at its lowest rate, 8 kHz: the output is that of 8 kHz to the bit, and the tail as many samples at
+// the host's rate. A processor never activated runs as at the framework's default 44.1 kHz.
+TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    // clang-format off
+    const std::pair<std::optional<double>, double> rows[] { { nan, 8000 }, { inf, 8000 }, { -inf, 8000 }, { 0, 8000 }, { -48000, 8000 },
+                                                            { 1, 8000 }, { 20, 8000 }, { 22, 8000 }, { std::nullopt, 44100 } };
+    // clang-format on
+    for (const auto& [rate, as] : rows)
+    {
+        SCOPED_TRACE (rate ? std::to_string (*rate) : "never activated");
+        AudioPluginAudioProcessor given, reference;
+        // Damping well below 4 kHz, or the tail at 8 kHz is endless.
+        for (auto* p : { &given, &reference })
+            for (const char* id : { "lowdamp", "highdamp" })
+                setRaw (*p, id, 1000.0f);
+        if (rate)
+        {
+            given.setRateAndBufferSizeDetails (*rate, 512);
+            given.prepareToPlay (*rate, 512);
+        }
+        reference.setRateAndBufferSizeDetails (as, 512);
+        reference.prepareToPlay (as, 512);
+
+        juce::Random random (5);
+        juce::AudioBuffer<float> out (2, 512), expected (2, 512);
+        int nonFinite = 0, differing = 0;
+        for (int block = 0; block < 24; ++block)
+        {
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                    out.setSample (c, i, random.nextFloat() - 0.5f);
+            expected.makeCopyOf (out);
+            given.processBlock (out, midi);
+            reference.processBlock (expected, midi);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 512; ++i)
+                {
+                    nonFinite += std::isfinite (out.getSample (c, i)) ? 0 : 1;
+                    differing += std::memcmp (out.getReadPointer (c, i), expected.getReadPointer (c, i), sizeof (float)) != 0 ? 1 : 0;
+                }
+        }
+        EXPECT_EQ (nonFinite, 0);
+        EXPECT_EQ (differing, 0);
+
+        // An hour and more is endless: at 1 Hz the 8 kHz tail is.
+        const double hostRate = rate && std::isfinite (*rate) && *rate > 0.0 ? *rate : as, samples = reference.getTailLengthSeconds() * as;
+        const double tail = given.getTailLengthSeconds(), expectedTail = samples / hostRate < 3600.0 ? samples / hostRate : inf;
+        EXPECT_TRUE (tail == expectedTail || std::abs (tail - expectedTail) < 1.0e-9) << tail << " s, not " << expectedTail;
+    }
+}
+
+// A VST3 host's setupProcessing gives a rate without an activation: the tail follows the rate given last.
+TEST_F (ProcessorTest, TailFollowsTheRateGivenLast)
+{
+    AudioPluginAudioProcessor moved, fresh;
+    moved.setRateAndBufferSizeDetails (768000.0, 512);
+    moved.prepareToPlay (768000.0, 512);
+    moved.setRateAndBufferSizeDetails (44100.0, 512);
+    fresh.setRateAndBufferSizeDetails (44100.0, 512);
+    fresh.prepareToPlay (44100.0, 512);
+    EXPECT_EQ (moved.getTailLengthSeconds(), fresh.getTailLengthSeconds());
 }
