@@ -647,7 +647,7 @@ TEST_F (ProcessorTest, TailCoversRandomSettings)
 
 // A rate the engine cannot run at (not a number, infinite, not positive, or so low that its smoothers diverge)
 // runs it as at its lowest rate, 8 kHz: the output is that of 8 kHz to the bit, and the tail as many samples at
-// the host's rate. A processor never activated runs as at the framework's default 44.1 kHz.
+// the host's rate (up to an hour). A processor never activated runs as at the framework's default 44.1 kHz.
 TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
 {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
@@ -659,8 +659,7 @@ TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
     {
         SCOPED_TRACE (rate ? std::to_string (*rate) : "never activated");
         AudioPluginAudioProcessor given, reference;
-        // Damping well below 4 kHz, or the tail at 8 kHz is endless.
-        for (auto* p : { &given, &reference })
+        for (auto* p : { &given, &reference }) // damped well below 4 kHz, or the tail at 8 kHz is endless
             for (const char* id : { "lowdamp", "highdamp" })
                 setRaw (*p, id, 1000.0f);
         if (rate)
@@ -673,29 +672,21 @@ TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
 
         juce::Random random (5);
         juce::AudioBuffer<float> out (2, 512), expected (2, 512);
-        int nonFinite = 0, differing = 0;
+        int bad = 0;
         for (int block = 0; block < 24; ++block)
         {
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 512; ++i)
-                    out.setSample (c, i, random.nextFloat() - 0.5f);
+            for (int i = 0; i < 1024; ++i)
+                out.setSample (i / 512, i % 512, random.nextFloat() - 0.5f);
             expected.makeCopyOf (out);
             given.processBlock (out, midi);
             reference.processBlock (expected, midi);
-            for (int c = 0; c < 2; ++c)
-                for (int i = 0; i < 512; ++i)
-                {
-                    nonFinite += std::isfinite (out.getSample (c, i)) ? 0 : 1;
-                    differing += std::memcmp (out.getReadPointer (c, i), expected.getReadPointer (c, i), sizeof (float)) != 0 ? 1 : 0;
-                }
+            for (int i = 0; i < 1024; ++i)
+                bad += std::isfinite (out.getSample (i / 512, i % 512)) && out.getSample (i / 512, i % 512) == expected.getSample (i / 512, i % 512) ? 0 : 1;
         }
-        EXPECT_EQ (nonFinite, 0);
-        EXPECT_EQ (differing, 0);
+        EXPECT_EQ (bad, 0) << "samples not finite or unlike those at " << as << " Hz";
 
-        // An hour and more is endless: at 1 Hz the 8 kHz tail is.
-        const double hostRate = rate && std::isfinite (*rate) && *rate > 0.0 ? *rate : as, samples = reference.getTailLengthSeconds() * as;
-        const double tail = given.getTailLengthSeconds(), expectedTail = samples / hostRate < 3600.0 ? samples / hostRate : inf;
-        EXPECT_TRUE (tail == expectedTail || std::abs (tail - expectedTail) < 1.0e-9) << tail << " s, not " << expectedTail;
+        const double hostRate = rate && std::isfinite (*rate) && *rate > 0.0 ? *rate : as;
+        EXPECT_NEAR (std::min (given.getTailLengthSeconds(), 3600.0) * hostRate, std::min (reference.getTailLengthSeconds() * as, 3600.0 * hostRate), 1.0e-6);
     }
 }
 
