@@ -6,9 +6,12 @@ if(CCACHE_PROGRAM AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
 endif()
 
+# GCC's "undefined" leaves out float-cast-overflow: a NaN, infinite or huge
+# value converted to an integer (a host's sample rate, say) would go unseen.
 if(CORVANTIDE_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined,float-cast-overflow)
+  add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 endif()
 
 # ThreadSanitizer cannot share a process with AddressSanitizer. It must see

@@ -2,7 +2,14 @@
 
 #include "editor/PluginEditor.h"
 #include "presets/StateTree.h"
+#include "processor/EngineRate.h"
 #include "processor/SilenceNonFinite.h"
+
+namespace
+{
+// The rate the framework's clients assume until a host gives one.
+constexpr double defaultRate = 44100.0;
+} // namespace
 
 AudioPluginAudioProcessor::AudioPluginAudioProcessor()
     : AudioProcessor (BusesProperties()
@@ -28,17 +35,23 @@ AudioPluginAudioProcessor::AudioPluginAudioProcessor()
     tail = std::make_unique<TailEstimate> (*bridge);
 
     presetManager = std::make_unique<qnmr::PresetsMenuManager> (*this, *valueTreeState, "Quenmar_Works", "Corvantide", "cvp");
+
+    // A host that processes before it activates us hears the effect, not NaN
+    // from an engine never set up, and the tail is counted at the same rate.
+    setRateAndBufferSizeDetails (defaultRate, 0);
+    engine->init (engineRate (defaultRate));
 }
 
 AudioPluginAudioProcessor::~AudioPluginAudioProcessor() = default;
 
 const juce::String AudioPluginAudioProcessor::getName() const { return "Corvantide"; }
 
-void AudioPluginAudioProcessor::prepareToPlay (double sampleRate, int)
+void AudioPluginAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
-    // Truncated toward zero: 44100.9 Hz runs the engine at 44100 Hz.
-    engine->init (static_cast<int> (sampleRate));
-    tail->prepare (sampleRate);
+    // Hosts give the rate before this call; one that only calls this gets it
+    // kept all the same, for the tail.
+    setRateAndBufferSizeDetails (sampleRate, maximumExpectedSamplesPerBlock);
+    engine->init (engineRate (sampleRate));
 }
 
 void AudioPluginAudioProcessor::releaseResources() {}
@@ -84,8 +97,16 @@ void AudioPluginAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
     kLatencyChanged, and that makes the host deactivate and reactivate us,
     which runs prepareToPlay and clears every delay line: a knob turn would cut
     the very echoes the tail is meant to keep, so no restart is requested.
+
+    The rate is the one the host gave last: the client's setupProcessing gives
+    one without an activation and counts the tail in samples at it. The
+    framework keeps that rate in a plain field and calls nothing of ours after
+    setting it, so there is no atomic copy to keep; the field is written only
+    while the host sets up processing, and the client reads its own copy of
+    the rate unguarded in the same query, so a host asking meanwhile would
+    race that copy just as much.
 */
-double AudioPluginAudioProcessor::getTailLengthSeconds() const { return tail->seconds(); }
+double AudioPluginAudioProcessor::getTailLengthSeconds() const { return tail->seconds (getSampleRate()); }
 bool AudioPluginAudioProcessor::acceptsMidi() const { return true; }
 bool AudioPluginAudioProcessor::producesMidi() const { return false; }
 

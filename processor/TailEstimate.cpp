@@ -1,6 +1,7 @@
 #include "processor/TailEstimate.h"
 
 #include "engine/PlimbradeDSP.h"
+#include "processor/EngineRate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -148,12 +149,9 @@ TailEstimate::Settings TailEstimate::currentSettings() const noexcept
 double TailEstimate::seconds (const Settings& s, double sampleRate) noexcept
 {
     constexpr double endless = std::numeric_limits<double>::infinity();
-    if (! (sampleRate > 0.0))
-        sampleRate = 44100.0;
 
-    // The engine runs at the whole-number rate clamped to 1 .. 192000 Hz and
-    // counts every time below in its own samples.
-    const double fs = std::clamp (std::trunc (sampleRate), 1.0, 192000.0);
+    // Every time below is counted in the engine's samples, at the rate it runs at.
+    const double fs = engineRate (sampleRate);
     const auto belowNyquist = [fs] (double hz) { return std::min (hz, 0.49 * fs); };
 
     // The DC blocker's own fall from twice full scale.
@@ -223,6 +221,9 @@ double TailEstimate::seconds (const Settings& s, double sampleRate) noexcept
         longestBand = std::max (longestBand, bandSamples);
     }
 
-    const double result = (samples + longestBand) / sampleRate;
+    // One engine sample per host sample, at the host's rate (or the engine's,
+    // where the host's is no rate).
+    const double hostRate = std::isfinite (sampleRate) && sampleRate > 0.0 ? sampleRate : fs;
+    const double result = (samples + longestBand) / hostRate;
     return result <= longestFiniteSeconds ? result : endless;
 }

@@ -7,8 +7,8 @@
 
 /*  How long the output keeps ringing above -90 dBFS once the input stops, for
     the host's tail query. Hosts ask from any thread, so the parameters are
-    read from their atomic raw values and the tempo and rate from atomics of
-    this object's own; the engine's audio-thread state is never touched.
+    read from their atomic raw values and the tempo from an atomic of this
+    object's own; the engine's audio-thread state is never touched.
 
     The estimate follows the engine's feedback loop per band: the first echo
     arrives one loop later at most at the level the output gains allow, every
@@ -36,18 +36,15 @@ public:
 
     explicit TailEstimate (const ParamBridge& bridge);
 
-    // On activation. The tempo is kept: until the first block brings the host's
-    // tempo again, the last one heard is the best guess.
-    void prepare (double sampleRate) noexcept { rate.store (sampleRate, std::memory_order_relaxed); }
-
-    // From the audio thread, every block: one relaxed store.
+    // From the audio thread, every block: one relaxed store. Kept across
+    // activations: until the first block brings the host's tempo again, the
+    // last one heard is the best guess.
     void setTempo (float bpm) noexcept { tempo.store (bpm, std::memory_order_relaxed); }
 
     Settings currentSettings() const noexcept;
 
-    double seconds() const noexcept { return seconds (currentSettings(), rate.load (std::memory_order_relaxed)); }
-
-    // Infinity where a band's echoes never die away.
+    // At the host's rate; infinity where a band's echoes never die away.
+    double seconds (double sampleRate) const noexcept { return seconds (currentSettings(), sampleRate); }
     static double seconds (const Settings& settings, double sampleRate) noexcept;
 
 private:
@@ -59,7 +56,6 @@ private:
 
     std::array<Source, 23> sources {};
     std::atomic<float> tempo { 120.0f };
-    std::atomic<double> rate { 44100.0 };
 
-    static_assert (std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free);
+    static_assert (std::atomic<float>::is_always_lock_free);
 };

@@ -43,7 +43,7 @@ sanitizer_build "$SANITIZE_BUILD" CORVANTIDE_SANITIZE "ASan and UBSan" \
 step "Running the processor, preset folder, editor lifetime, host, fuzz and thread tests under ASan and UBSan"
 cd "$SANITIZE_BUILD"
 HOME="$SCRATCH_HOME" UBSAN_OPTIONS=print_stacktrace=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|EditorLifetimeTest|PreferencesSharingTest|Host|HostState|StateFuzz|StateThreads|PresetFolder)\.' \
+  ctest --output-on-failure --parallel "$JOBS" --timeout 900 -R '^(ParamBridge|ProcessorTest|EditorLifetimeTest|PreferencesSharingTest|Host|HostState|HostRates|StateFuzz|StateThreads|PresetFolder)\.' \
   || fail "tests under the sanitizers (see the output above)"
 cd "$ROOT"
 

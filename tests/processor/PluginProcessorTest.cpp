@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -642,4 +643,61 @@ TEST_F (ProcessorTest, TailCoversRandomSettings)
     }
     EXPECT_EQ (checked, 12);
     processor.setPlayHead (nullptr);
+}
+
+// A rate the engine cannot run at (not a number, infinite, not positive, or so low that its smoothers diverge)
+// runs it as at its lowest rate, 8 kHz: the output is that of 8 kHz to the bit, and the tail as many samples at
+// the host's rate (up to an hour). A processor never activated runs as at the framework's default 44.1 kHz.
+TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    // clang-format off
+    const std::pair<std::optional<double>, double> rows[] { { nan, 8000 }, { inf, 8000 }, { -inf, 8000 }, { 0, 8000 }, { -48000, 8000 },
+                                                            { 1, 8000 }, { 20, 8000 }, { 22, 8000 }, { std::nullopt, 44100 } };
+    // clang-format on
+    for (const auto& [rate, as] : rows)
+    {
+        SCOPED_TRACE (rate ? std::to_string (*rate) : "never activated");
+        AudioPluginAudioProcessor given, reference;
+        for (auto* p : { &given, &reference }) // damped well below 4 kHz, or the tail at 8 kHz is endless
+            for (const char* id : { "lowdamp", "highdamp" })
+                setRaw (*p, id, 1000.0f);
+        if (rate)
+        {
+            given.setRateAndBufferSizeDetails (*rate, 512);
+            given.prepareToPlay (*rate, 512);
+        }
+        reference.setRateAndBufferSizeDetails (as, 512);
+        reference.prepareToPlay (as, 512);
+
+        juce::Random random (5);
+        juce::AudioBuffer<float> out (2, 512), expected (2, 512);
+        int bad = 0;
+        for (int block = 0; block < 24; ++block)
+        {
+            for (int i = 0; i < 1024; ++i)
+                out.setSample (i / 512, i % 512, random.nextFloat() - 0.5f);
+            expected.makeCopyOf (out);
+            given.processBlock (out, midi);
+            reference.processBlock (expected, midi);
+            for (int i = 0; i < 1024; ++i)
+                bad += std::isfinite (out.getSample (i / 512, i % 512)) && out.getSample (i / 512, i % 512) == expected.getSample (i / 512, i % 512) ? 0 : 1;
+        }
+        EXPECT_EQ (bad, 0) << "samples not finite or unlike those at " << as << " Hz";
+
+        const double hostRate = rate && std::isfinite (*rate) && *rate > 0.0 ? *rate : as;
+        EXPECT_NEAR (std::min (given.getTailLengthSeconds(), 3600.0) * hostRate, std::min (reference.getTailLengthSeconds() * as, 3600.0 * hostRate), 1.0e-6);
+    }
+}
+
+// A VST3 host's setupProcessing gives a rate without an activation: the tail follows the rate given last.
+TEST_F (ProcessorTest, TailFollowsTheRateGivenLast)
+{
+    AudioPluginAudioProcessor moved, fresh;
+    moved.setRateAndBufferSizeDetails (768000.0, 512);
+    moved.prepareToPlay (768000.0, 512);
+    moved.setRateAndBufferSizeDetails (44100.0, 512);
+    fresh.setRateAndBufferSizeDetails (44100.0, 512);
+    fresh.prepareToPlay (44100.0, 512);
+    EXPECT_EQ (moved.getTailLengthSeconds(), fresh.getTailLengthSeconds());
 }
