@@ -111,21 +111,31 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
     int32 chunk;
 };
 
+// The module's own component and audio processor, for calls the framework's host makes only together with others.
+// The processor is the caller's to release.
+sv::IAudioProcessor* audioProcessorOf (juce::AudioPluginInstance& plugin, sv::IComponent** component = nullptr)
+{
+    struct : juce::ExtensionsVisitor
+    {
+        void visitVST3Client (const VST3Client& client) override { found = client.getIComponentPtr(); }
+        sv::IComponent* found = nullptr;
+    } visitor;
+    plugin.getExtensions (visitor);
+    sv::IAudioProcessor* processor = nullptr;
+    if (visitor.found != nullptr)
+        visitor.found->queryInterface (sv::IAudioProcessor::iid, (void**) &processor);
+    if (component != nullptr)
+        *component = visitor.found;
+    return processor;
+}
+
 // A loaded module that this test processes itself: stereo in and out, 48 kHz, 32-bit, after setupProcessing with each
 // of the maxima.
 struct DirectHost
 {
     explicit DirectHost (std::initializer_list<int32> maxima)
     {
-        struct : juce::ExtensionsVisitor
-        {
-            void visitVST3Client (const VST3Client& client) override { component = client.getIComponentPtr(); }
-            sv::IComponent* component = nullptr;
-        } visitor;
-        if (plugin != nullptr)
-            plugin->getExtensions (visitor);
-        component = visitor.component;
-        if (component == nullptr || component->queryInterface (sv::IAudioProcessor::iid, (void**) &processor) != Steinberg::kResultOk)
+        if (plugin == nullptr || (processor = audioProcessorOf (*plugin, &component)) == nullptr)
             return;
         component->activateBus (sv::kAudio, sv::kInput, 0, true);
         component->activateBus (sv::kAudio, sv::kOutput, 0, true);
@@ -325,4 +335,24 @@ TEST (HostState, ShortReadsAndEndlessStreams)
     ASSERT_EQ (target.component->setState (&beforeStream), Steinberg::kResultTrue);
     EXPECT_EQ (target.component->setState (&largestStream), Steinberg::kResultTrue);
     EXPECT_EQ (target.state(), saved);
+}
+
+// The client counts the tail in samples at the rate of the last setupProcessing, which a host may give while
+// inactive without a new activation: the module must count it at that rate too, not at that of its last activation.
+TEST (HostRates, TailFollowsTheLastSetUp)
+{
+    const auto moved = testutil::loadPluginModule(), fresh = testutil::loadPluginModule();
+    ASSERT_TRUE (moved != nullptr && fresh != nullptr);
+    moved->prepareToPlay (768000.0, 512);
+    moved->releaseResources();
+    fresh->prepareToPlay (44100.0, 512);
+    fresh->releaseResources();
+
+    auto *movedProcessor = audioProcessorOf (*moved), *freshProcessor = audioProcessorOf (*fresh);
+    ASSERT_TRUE (movedProcessor != nullptr && freshProcessor != nullptr);
+    sv::ProcessSetup setup { sv::kRealtime, sv::kSample32, 512, 44100.0 };
+    movedProcessor->setupProcessing (setup);
+    EXPECT_EQ (movedProcessor->getTailSamples(), freshProcessor->getTailSamples());
+    movedProcessor->release();
+    freshProcessor->release();
 }
