@@ -12,6 +12,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -301,6 +302,7 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockOrFailedWriteDelaysTheChoiceButN
         cannotBeOpened,
         danglingLink,
         linkToDevice,
+        namedPipe,
         writeFailsUntilFreed
     };
     const std::pair<Lock, const char*> rows[] = { { Lock::heldThroughout, "held by another process throughout" },
@@ -308,6 +310,7 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockOrFailedWriteDelaysTheChoiceButN
                                                   { Lock::cannotBeOpened, "a folder where the lock file goes" },
                                                   { Lock::danglingLink, "a link to nothing where the lock file goes" },
                                                   { Lock::linkToDevice, "a link to /dev/null where the lock file goes" },
+                                                  { Lock::namedPipe, "a named pipe where the lock file goes" },
                                                   { Lock::writeFailsUntilFreed, "no file can be written until the disk frees while the editor is open" } };
 
     for (const auto& [lock, what] : rows)
@@ -329,6 +332,8 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockOrFailedWriteDelaysTheChoiceButN
             ASSERT_TRUE (lockFile.createDirectory());
         else if (lock == Lock::danglingLink || lock == Lock::linkToDevice)
             ASSERT_TRUE (juce::File (lock == Lock::danglingLink ? linkTarget : juce::File ("/dev/null")).createSymbolicLink (lockFile, false));
+        else if (lock == Lock::namedPipe)
+            ASSERT_EQ (mkfifo (lockFile.getFullPathName().toRawUTF8(), 0600), 0);
         else if (lock == Lock::writeFailsUntilFreed)
             fullDisk = std::make_unique<testutil::FileSizeLimit> (0);
         else
