@@ -387,10 +387,11 @@ bool PreferencesFile::saveMerged (LockPolicy policy)
         return false;
 
     // A folder that cannot be made yet, a lock busy or broken, a disk that is
-    // full: the keys set here wait for the next try.
-    const auto tryAgainLater = [this] {
+    // full: the keys set here wait for the next try, if one is to come.
+    const auto tryAgainLater = [this, policy] {
         needsWriting = true;
-        startTimer (retryMilliseconds);
+        if (policy == LockPolicy::required)
+            startTimer (retryMilliseconds);
         return false;
     };
 
