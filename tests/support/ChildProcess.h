@@ -59,32 +59,21 @@ inline int inChildProcess (double seconds, const std::function<int()>& body)
     return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
 }
 
-// Limits the size of the files this process writes while it lives: a write that reaches the limit fails with
-// EFBIG (its signal is ignored meanwhile), as on a disk that fills part-way through a save.
+// While it lives, a write that takes a file of this process past `bytes` fails with EFBIG (its signal is ignored
+// from then on), as on a disk that fills part-way through a save.
 struct FileSizeLimit
 {
     explicit FileSizeLimit (rlim_t bytes)
     {
-        oldHandler = signal (SIGXFSZ, SIG_IGN);
+        signal (SIGXFSZ, SIG_IGN);
         getrlimit (RLIMIT_FSIZE, &old);
-        auto limit = old;
-        limit.rlim_cur = std::min (bytes, old.rlim_max);
+        const rlimit limit { std::min (bytes, old.rlim_max), old.rlim_max };
         setrlimit (RLIMIT_FSIZE, &limit);
     }
 
     ~FileSizeLimit() { lift(); }
-
-    void lift()
-    {
-        if (lifted)
-            return;
-        setrlimit (RLIMIT_FSIZE, &old);
-        signal (SIGXFSZ, oldHandler);
-        lifted = true;
-    }
+    void lift() { setrlimit (RLIMIT_FSIZE, &old); }
 
     rlimit old {};
-    void (*oldHandler) (int) = nullptr;
-    bool lifted = false;
 };
 } // namespace testutil
