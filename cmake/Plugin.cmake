@@ -29,6 +29,7 @@ set(CORVANTIDE_PROCESSOR_SOURCES
 
 set(CORVANTIDE_PRESETS_SOURCES
   presets/PresetsMenuManager.cpp
+  presets/FileReplacer.cpp
   presets/PresetFolderListing.cpp
   presets/PresetFileReader.cpp
   presets/StateTree.cpp)

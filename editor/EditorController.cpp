@@ -185,7 +185,8 @@ std::unique_ptr<PreferencesFile> EditorController::createPreferencesFile()
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     // The file brings its own inter-process lock.
     options.processLock = nullptr;
-    return std::make_unique<PreferencesFile> (options);
+    // What the editor window reads is the last a save would leave out.
+    return std::make_unique<PreferencesFile> (options, juce::StringArray { "theme", "editor_width" });
 }
 
 void EditorController::showOptionsMenu()

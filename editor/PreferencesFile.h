@@ -19,22 +19,26 @@ namespace plb
     unreadable one: the defaults apply and the next save replaces it.
 
     The lock is waited for only briefly on the message thread. A save that
-    cannot have it keeps its keys and tries again on the timer; the last one,
-    when the object goes, writes anyway, so no choice is lost to a busy or
-    broken lock.
+    cannot have it, or whose write fails, keeps its keys and tries again on
+    the timer; the last one, when the object goes, writes anyway, so no
+    choice is lost to a busy or broken lock.
 
     Use it through this type: setValue hides PropertySet's non-virtual one,
     which knows nothing of the keys set here. */
 class PreferencesFile : public juce::PropertySet, private juce::Timer
 {
 public:
-    explicit PreferencesFile (const juce::PropertiesFile::Options& fileOptions);
+    /** A save keeps the file within the limits that its reading applies
+        (those of states and presets) and leaves out what would not fit,
+        the keys in keysToKeepFirst last of all. */
+    explicit PreferencesFile (const juce::PropertiesFile::Options& fileOptions, juce::StringArray keysToKeepFirst = {});
     ~PreferencesFile() override;
 
     void setValue (const juce::String& keyName, const juce::var& value);
 
     /** Merges and writes, waiting at most lockWaitMilliseconds for the lock.
-        False when nothing was written; a busy lock then retries later. */
+        False when nothing was written; a busy lock or a failed write then
+        retries later. */
     bool save();
 
     const juce::File& getFile() const noexcept { return file; }
@@ -54,10 +58,10 @@ private:
     };
     bool saveMerged (LockPolicy policy);
     juce::StringPairArray readFile() const;
-    bool writeFile() const;
 
     const juce::File file;
     const juce::PropertiesFile::Options options;
+    const juce::StringArray keysKeptFirst;
     juce::StringArray keysSetSinceSave;
     bool needsWriting = false;
 

@@ -1,5 +1,6 @@
 #include "presets/PresetsMenuManager.h"
 
+#include "presets/FileReplacer.h"
 #include "presets/PresetFolderListing.h"
 #include "presets/StateTree.h"
 
@@ -101,7 +102,11 @@ void PresetsMenuManager::writePresetFile (const juce::File& chosen)
 
     // Default text format: declaration, empty line, two-space indent,
     // 60-column attribute wrapping, CR LF line ends.
-    if (xml != nullptr && xml->writeTo (chosen, juce::XmlElement::TextFormat()))
+    juce::MemoryOutputStream text;
+    if (xml != nullptr)
+        xml->writeTo (text, juce::XmlElement::TextFormat());
+
+    if (xml != nullptr && FileReplacer::replaceWithData (chosen, text.getData(), text.getDataSize()))
         currentPresetName = chosen.getFileNameWithoutExtension();
 
     processor.suspendProcessing (false);

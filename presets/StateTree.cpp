@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace qnmr
 {
@@ -431,6 +432,14 @@ std::unique_ptr<juce::XmlElement> parseXmlFile (const juce::File& file)
 {
     juce::MemoryBlock data;
     if (! PresetFileReader::read (file, static_cast<size_t> (StateLimits::maxBytes), data))
+        return nullptr;
+
+    return parseXmlFileContents (std::move (data));
+}
+
+std::unique_ptr<juce::XmlElement> parseXmlFileContents (juce::MemoryBlock data)
+{
+    if (data.getSize() > static_cast<size_t> (StateLimits::maxBytes))
         return nullptr;
 
     // The framework's string maker reads one byte past the text it is given

@@ -70,4 +70,8 @@ std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBy
 // A file from outside, a preset or the preferences: UTF-8 XML, or UTF-16 with
 // a byte-order mark.
 std::unique_ptr<juce::XmlElement> parseXmlFile (const juce::File& file);
+
+// The same for a file's bytes already in memory: what a writer checks before
+// it writes, so that it never leaves a file that this reader refuses.
+std::unique_ptr<juce::XmlElement> parseXmlFileContents (juce::MemoryBlock data);
 } // namespace qnmr

@@ -1,6 +1,8 @@
 #include "editor/PluginEditor.h"
+#include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/ChildProcess.h"
 #include "support/MessagePump.h"
 #include "support/SmallStackThread.h"
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -286,26 +289,35 @@ TEST_F (PreferencesSharingTest, OtherWritersKeysSurviveInTheFrameworksForm)
     EXPECT_EQ (stored ("theme"), "teal");
 }
 
-// While another process holds the lock, or the lock file cannot be opened,
-// opening, choosing a theme and closing take moments; the choice waits for
-// the lock rather than writing under it, and is in the file once the lock
-// frees or the editor closes.
-TEST_F (PreferencesSharingTest, BusyOrBrokenLockDelaysTheChoiceButNeverLosesIt)
+// While another process holds the lock, or the lock file cannot be opened or
+// is no regular file, or the file cannot be written, opening, choosing a theme
+// and closing take moments; the choice waits rather than writing under the
+// lock, and is in the file once the lock or the disk frees or the editor closes.
+TEST_F (PreferencesSharingTest, BusyOrBrokenLockOrFailedWriteDelaysTheChoiceButNeverLosesIt)
 {
     enum class Lock
     {
         heldThroughout,
         releasedWhileOpen,
-        cannotBeOpened
+        cannotBeOpened,
+        danglingLink,
+        linkToDevice,
+        namedPipe,
+        writeFailsUntilFreed
     };
     const std::pair<Lock, const char*> rows[] = { { Lock::heldThroughout, "held by another process throughout" },
                                                   { Lock::releasedWhileOpen, "held by another process, released while the editor is open" },
-                                                  { Lock::cannotBeOpened, "a folder where the lock file goes" } };
+                                                  { Lock::cannotBeOpened, "a folder where the lock file goes" },
+                                                  { Lock::danglingLink, "a link to nothing where the lock file goes" },
+                                                  { Lock::linkToDevice, "a link to /dev/null where the lock file goes" },
+                                                  { Lock::namedPipe, "a named pipe where the lock file goes" },
+                                                  { Lock::writeFailsUntilFreed, "no file can be written until the disk frees while the editor is open" } };
 
     for (const auto& [lock, what] : rows)
     {
         SCOPED_TRACE (what);
         const auto lockFile = preferencesPath().getSiblingFile ("Corvantide.prefs.lock");
+        const auto linkTarget = preferencesPath().getSiblingFile ("elsewhere");
         preferencesPath().getParentDirectory().deleteRecursively();
         {
             auto other = otherWriter();
@@ -315,10 +327,15 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockDelaysTheChoiceButNeverLosesIt)
         }
 
         std::unique_ptr<LockHolder> holder;
+        std::unique_ptr<testutil::FileSizeLimit> fullDisk;
         if (lock == Lock::cannotBeOpened)
-        {
             ASSERT_TRUE (lockFile.createDirectory());
-        }
+        else if (lock == Lock::danglingLink || lock == Lock::linkToDevice)
+            ASSERT_TRUE (juce::File (lock == Lock::danglingLink ? linkTarget : juce::File ("/dev/null")).createSymbolicLink (lockFile, false));
+        else if (lock == Lock::namedPipe)
+            ASSERT_EQ (mkfifo (lockFile.getFullPathName().toRawUTF8(), 0600), 0);
+        else if (lock == Lock::writeFailsUntilFreed)
+            fullDisk = std::make_unique<testutil::FileSizeLimit> (0);
         else
         {
             holder = std::make_unique<LockHolder> (lockFile);
@@ -336,9 +353,13 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockDelaysTheChoiceButNeverLosesIt)
         EXPECT_LT (millisecondsSince (beforeChoice), 1000.0);
         EXPECT_EQ (stored ("theme"), "purple");
 
-        if (lock == Lock::releasedWhileOpen)
+        const auto freedWhileOpen = lock == Lock::releasedWhileOpen || lock == Lock::writeFailsUntilFreed;
+        if (freedWhileOpen)
         {
-            holder->release();
+            if (holder != nullptr)
+                holder->release();
+            else
+                fullDisk->lift();
             testutil::pumpMessages (plb::PreferencesFile::retryMilliseconds + 500);
             EXPECT_EQ (stored ("theme"), "pink");
         }
@@ -346,8 +367,82 @@ TEST_F (PreferencesSharingTest, BusyOrBrokenLockDelaysTheChoiceButNeverLosesIt)
         const auto beforeClose = juce::Time::getMillisecondCounterHiRes();
         editor.reset();
         EXPECT_LT (millisecondsSince (beforeClose), 2000.0);
-        EXPECT_LT (millisecondsSince (start), 4000.0 + (lock == Lock::releasedWhileOpen ? plb::PreferencesFile::retryMilliseconds + 500 : 0));
+        EXPECT_LT (millisecondsSince (start), 4000.0 + (freedWhileOpen ? plb::PreferencesFile::retryMilliseconds + 500 : 0));
         EXPECT_EQ (stored ("theme"), "pink");
         EXPECT_EQ (stored ("editor_width"), "1000");
+        EXPECT_FALSE (linkTarget.exists());
+    }
+}
+
+// A save that runs out of room part-way (a file-size limit, in a child process)
+// leaves the larger file it would have replaced as it was, and nothing beside
+// it, and reports failure; the key waits, and the next save that fits writes it.
+TEST_F (PreferencesSharingTest, SaveCutShortKeepsTheOldFile)
+{
+    std::string text = R"(<PROPERTIES><VALUE name="theme" val="purple"/>)";
+    for (int i = 0; i < 60; ++i)
+        text += R"(<VALUE name="key)" + std::to_string (i) + R"(" val=")" + std::string (80, 'v') + R"("/>)";
+    writeRaw (text + "</PROPERTIES>");
+    ASSERT_GT (text.size(), 6000u);
+
+    const auto code = testutil::inChildProcess (10.0, [&text] {
+        auto preferences = plb::EditorController::createPreferencesFile();
+        preferences->setValue ("theme", "pink");
+        testutil::FileSizeLimit limit (4096);
+        const auto cutShort = preferences->save();
+        const auto untouched = preferencesPath().loadFileAsString().toStdString() == text + "</PROPERTIES>";
+        limit.lift();
+        return (cutShort ? 1 : 0) | (untouched ? 0 : 2) | (preferences->save() ? 0 : 4);
+    });
+    EXPECT_EQ (code, 0) << "bits: 1 the cut save reported success, 2 the file changed, 4 the next save failed";
+    EXPECT_EQ (stored ("theme"), "pink");
+    EXPECT_EQ (stored ("key59"), juce::String (std::string (80, 'v')));
+    EXPECT_EQ (preferencesPath().getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2); // and the lock
+}
+
+// Values that hold elements where the framework's single-line form would crash,
+// and files that a save would take past the reader's limits: each opens with
+// its theme, survives a save and opens again with what was saved.
+TEST_F (PreferencesSharingTest, ValuesHoldingElementsAndFilesASaveWouldEnlarge)
+{
+    std::string deep = "&lt;a/&gt;", manyValues, longFile;
+    for (int i = 1; i < 15; ++i)
+        deep = "&lt;a&gt;" + deep + "&lt;/a&gt;";
+    for (int i = 0; i < 600; ++i)
+        manyValues += R"(<VALUE name="n)" + std::to_string (i) + R"(" val="&lt;a/&gt;"/>)";
+    for (int i = 0; i < 1000; ++i)
+        longFile += R"(<VALUE name="n)" + std::to_string (i) + R"(" val=")" + std::string (38, 'v') + R"("/>)";
+
+    // what, the values, whether "x" is kept
+    const std::tuple<const char*, std::string, bool> files[] = {
+        { "an element after text that holds elements", R"(<VALUE name="x"><a>t<b><c/></b></a></VALUE>)", true },
+        { "an element after text with a long attribute list", R"(<VALUE name="x"><a>t<b one="1111111111" two="2222222222" three="3333333333" four="4444444444" five="5"/></a></VALUE>)", true },
+        { "a text value written as elements 17 levels deep", R"(<VALUE name="x" val=")" + deep + R"("/>)", false },
+        { "600 text values written as 1,200 elements", manyValues, false },
+        { "a file that lines and indents take past 64 KiB", longFile, false },
+    };
+
+    for (const auto& [what, values, xKept] : files)
+    {
+        SCOPED_TRACE (what);
+        const auto text = R"(<PROPERTIES><VALUE name="k0" val="first"/>)" + values + R"(<VALUE name="theme" val="pink"/><VALUE name="editor_width" val="900"/></PROPERTIES>)";
+        ASSERT_LE (text.size(), (size_t) qnmr::StateLimits::maxBytes);
+        writeRaw (text);
+
+        AudioPluginAudioProcessor processor;
+        std::unique_ptr<Editor> editor (dynamic_cast<Editor*> (processor.createEditor()));
+        EXPECT_EQ (editor->controller.preferences->getValue ("theme"), "pink");
+        EXPECT_EQ (editor->getWidth(), 900);
+        const auto x = editor->controller.preferences->getValue ("x", "(none)");
+        EXPECT_TRUE (x != "(none)" || ! xKept);
+
+        editor->controller.selectTheme ("teal");
+        editor.reset();
+        editor.reset (dynamic_cast<Editor*> (processor.createEditor()));
+        EXPECT_EQ (editor->controller.preferences->getValue ("theme"), "teal");
+        EXPECT_EQ (editor->getWidth(), 900);
+        EXPECT_EQ (editor->controller.preferences->getValue ("x", "(none)"), xKept ? x : "(none)");
+        EXPECT_EQ (editor->controller.preferences->getValue ("k0", "(none)"), "first");
+        EXPECT_LE (preferencesPath().getSize(), qnmr::StateLimits::maxBytes);
     }
 }

@@ -1,14 +1,16 @@
-// Feeds arbitrary bytes to the two readers of outside data, the host's state
-// blob and a preset file (the first byte picks one), on a thread with a small
-// stack as a Windows host's main thread has. Any input may be refused, but a
-// refused one must leave every parameter exactly as it was. A libFuzzer
-// target with clang; otherwise main() below runs a bounded, reproducible
-// mutation loop.
+// Feeds arbitrary bytes to the three readers of outside data, the host's state
+// blob, a preset file and the preferences file (the first byte picks one), on
+// a thread with a small stack as a Windows host's main thread has. Any input
+// may be refused, but a refused one must leave every parameter exactly as it
+// was; preferences, read or not, must take a theme, save it and read it back.
+// A libFuzzer target with clang; otherwise main() below runs a bounded,
+// reproducible mutation loop.
 
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
+#include "editor/EditorController.h"
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
@@ -28,6 +30,23 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     const auto file = harness.home.folder.getChildFile ("fuzz.cvp");
     if (size-- == 0)
         return 0;
+
+    if (*data % 4 == 2)
+    {
+        const auto preferences = plb::EditorController::createPreferencesFile();
+        if (preferences->getFile().getParentDirectory().createDirectory() && preferences->getFile().replaceWithData (data + 1, size))
+        {
+            bool kept = false;
+            SmallStackThread::run ([&kept] {
+                const auto read = plb::EditorController::createPreferencesFile();
+                read->setValue ("theme", "fuzzed");
+                kept = read->save() && plb::EditorController::createPreferencesFile()->getValue ("theme") == "fuzzed";
+            });
+            if (! kept)
+                std::fprintf (stderr, "state fuzz: preferences lost the theme saved in them\n"), std::abort();
+        }
+        return 0;
+    }
 
     for (auto* param : p.getParameters())
         param->setValueNotifyingHost ((float) (param->getParameterIndex() % 7 + 1) / 8.0f);
@@ -53,10 +72,17 @@ int main (int argc, char** argv)
 {
     const std::string xml ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<corvantide><PARAM id=\"amp\" value=\"3\"/>"
                            "<PARAM id=\"pitchstage\" value=\"2.5\"/><PARAM id=\"drywet\"/><PARAM id=\"res\" value=\"nan\"/></corvantide>");
-    const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>", "\1\xef\xbb\xbf" };
+    // Preferences one step from the framework's single-line crash (one attribute more), with a text value that is
+    // written as elements 17 levels deep, one more than the reader takes.
+    std::string deep = "&lt;a/&gt;";
+    for (int i = 1; i < 15; ++i)
+        deep = "&lt;a&gt;" + deep + "&lt;/a&gt;";
+    const std::string preferences = "\2<PROPERTIES><VALUE name=\"theme\" val=\"pink\"/><VALUE name=\"x\" val=\"" + deep + "\"/>"
+                                    "<VALUE name=\"y\"><a>t<b c=\"0123456789\" d=\"0123456789\" e=\"0123456789\" f=\"0123456789\" g=\"0123456789\"/></a></VALUE></PROPERTIES>";
+    const std::string seeds[] { std::string ("\0VC2!\0\0\1\0", 9) + xml + '\0', "\1" + xml, "\1<CORVANTIDE/>", "\1\xef\xbb\xbf", preferences };
     const std::string tokens[] { "<", "/>", "\"", "=", "PARAM", "corvantide", "-inf", "1e39", "&#0;", "&#x41;", "<?x?>", "<!--", "-->",
                                  "<![CDATA[", "]]>", "'", std::string (1, '\0'), "\xff\xfe", "\xef\xbb\xbf", "\xc3", "e11111111111", "<a><a><a>",
-                                 "\xc0\xbc", "\xe0\x80\xbc", "\xed\xa0\x80" };
+                                 "\xc0\xbc", "\xe0\x80\xbc", "\xed\xa0\x80", "&lt;a/&gt;", "<VALUE name=\"k\" val=\"v\"/>", " q=\"0123456789\"" };
     for (const auto& seed : seeds)
         LLVMFuzzerTestOneInput (reinterpret_cast<const std::uint8_t*> (seed.data()), seed.size());
     const int runs = argc > 1 ? std::atoi (argv[1]) : 3000;

@@ -2,6 +2,7 @@
 #include "presets/StateTree.h"
 #include "presets/TempHome.h"
 #include "processor/PluginProcessor.h"
+#include "support/ChildProcess.h"
 #include "support/ParameterValues.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -40,49 +43,10 @@ std::string wetPreset (int size)
 // Names go to the system as raw bytes: most of them cannot pass through the framework's strings.
 std::string at (const juce::File& folder, const std::string& name) { return folder.getFullPathName().toStdString() + "/" + name; }
 void write (const std::string& path, const std::string& bytes) { std::ofstream (path, std::ios::binary) << bytes; }
-
-// Runs `body` in a child process and gives its exit code, or -1 when it has not finished after `seconds` (it is
-// then killed). The child may take only 512 MB more than it started with, so an unbounded read ends there.
-int inChildProcess (double seconds, const std::function<int()>& body)
+std::string read (const juce::File& file)
 {
-    const auto pid = fork();
-    if (pid == 0)
-    {
-        long dataKb = 0;
-        std::ifstream status ("/proc/self/status");
-        for (std::string word; status >> word && dataKb == 0;)
-            if (word == "VmData:")
-                status >> dataKb;
-        rlimit limit {};
-        getrlimit (RLIMIT_DATA, &limit);
-        limit.rlim_cur = std::min (limit.rlim_max, (rlim_t) dataKb * 1024 + ((rlim_t) 512 << 20));
-        setrlimit (RLIMIT_DATA, &limit);
-        int code = 100;
-        try
-        {
-            code = body();
-        }
-        catch (...)
-        {
-            code = 101;
-        }
-        std::fflush (nullptr);
-        _exit (code);
-    }
-
-    const auto deadline = Clock::now() + std::chrono::duration<double> (seconds);
-    int status = 0;
-    while (waitpid (pid, &status, WNOHANG) == 0)
-    {
-        if (Clock::now() > deadline)
-        {
-            kill (pid, SIGKILL);
-            waitpid (pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for (std::chrono::milliseconds (2));
-    }
-    return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+    std::ifstream in (file.getFullPathName().toStdString(), std::ios::binary);
+    return { std::istreambuf_iterator<char> (in), {} };
 }
 
 struct PresetFolder : ::testing::Test
@@ -168,7 +132,7 @@ TEST_F (PresetFolder, ChoosingWhatTheFolderHolds)
         const auto id = idOf (name);
         ASSERT_GT (id, 0);
         const auto started = Clock::now();
-        const auto code = inChildProcess (5.0, [&, name = name, taken = taken] {
+        const auto code = testutil::inChildProcess (5.0, [&, name = name, taken = taken] {
             manager().onPresetChosen (id);
             auto expected = before;
             expected["drywet"] = taken ? 25.0f : expected["drywet"];
@@ -318,4 +282,51 @@ TEST_F (PresetFolder, OrderFollowsTheFullPaths)
 
     build();
     EXPECT_EQ (listed(), expected.joinIntoString (","));
+}
+
+// A save that runs out of room part-way (a file-size limit, in a child process) leaves the preset it would have
+// replaced as it was, and nothing beside it, and reports failure: the footer keeps its name.
+TEST_F (PresetFolder, SaveCutShortKeepsTheOldPreset)
+{
+    write (at (folder, "good.cvp"), wetPreset (1300));
+    build();
+    manager().currentPresetName = "Before";
+    const auto code = testutil::inChildProcess (10.0, [this] {
+        testutil::FileSizeLimit limit (1024);
+        manager().writePresetFile (folder.getChildFile ("good.cvp"));
+        return manager().currentPresetName == "Before" ? 0 : 1;
+    });
+    EXPECT_EQ (code, 0) << "1: the footer names a preset that was not written";
+    EXPECT_EQ (read (folder.getChildFile ("good.cvp")), wetPreset (1300));
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+}
+
+// Saves killed at random moments, as when a host crashes or is forced to quit: the preset is always one whole
+// save, and whatever the killed saves left beside it is never listed.
+TEST_F (PresetFolder, SavesKilledMidWriteLeaveOnlyThePresetListed)
+{
+    const auto preset = folder.getChildFile ("same.cvp");
+    build();
+    manager().writePresetFile (preset);
+    const auto whole = read (preset);
+    ASSERT_GT (whole.size(), 1000u);
+
+    std::mt19937 random (1);
+    for (int round = 0; round < 100; ++round)
+    {
+        const auto pid = fork();
+        if (pid == 0)
+            for (;;)
+                manager().writePresetFile (preset);
+        ASSERT_GT (pid, 0);
+        std::this_thread::sleep_for (std::chrono::microseconds (random() % 20000));
+        kill (pid, SIGKILL);
+        waitpid (pid, nullptr, 0);
+        ASSERT_EQ (read (preset), whole) << "after kill " << round;
+    }
+
+    // Something was left, so kills did land in the middle of a save.
+    EXPECT_GT (folder.getNumberOfChildFiles (juce::File::findFiles), 1);
+    manager().rebuildPresetMenu();
+    EXPECT_EQ (listed(), "same.cvp");
 }
