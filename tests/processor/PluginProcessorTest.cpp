@@ -689,15 +689,3 @@ TEST_F (ProcessorTest, RatesBelowTheFloorRunAsTheFloor)
         EXPECT_NEAR (std::min (given.getTailLengthSeconds(), 3600.0) * hostRate, std::min (reference.getTailLengthSeconds() * as, 3600.0 * hostRate), 1.0e-6);
     }
 }
-
-// A VST3 host's setupProcessing gives a rate without an activation: the tail follows the rate given last.
-TEST_F (ProcessorTest, TailFollowsTheRateGivenLast)
-{
-    AudioPluginAudioProcessor moved, fresh;
-    moved.setRateAndBufferSizeDetails (768000.0, 512);
-    moved.prepareToPlay (768000.0, 512);
-    moved.setRateAndBufferSizeDetails (44100.0, 512);
-    fresh.setRateAndBufferSizeDetails (44100.0, 512);
-    fresh.prepareToPlay (44100.0, 512);
-    EXPECT_EQ (moved.getTailLengthSeconds(), fresh.getTailLengthSeconds());
-}
