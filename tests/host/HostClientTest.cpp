@@ -49,17 +49,14 @@ struct Changes : sv::IParameterChanges, sv::IParamValueQueue
 };
 
 // A host's stream: `data`, then zeros up to `length` made as they are read, at most `chunk` bytes per read, and a
-// size that it reports.
+// size that it reports. The client only ever seeks to the start.
 struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
 {
-    Stream (const juce::MemoryBlock& d, int64 len, int64 reported, int32 maxChunk)
+    Stream (const juce::MemoryBlock& d, int32 maxChunk, int64 len = -1, int64 reported = -1)
         : data (d)
-        , length (len)
-        , reportedSize (reported)
+        , length (len < 0 ? (int64) d.getSize() : len)
+        , reportedSize (reported < 0 ? length : reported)
         , chunk (maxChunk)
-    {}
-    Stream (const juce::MemoryBlock& d, int32 maxChunk)
-        : Stream (d, (int64) d.getSize(), (int64) d.getSize(), maxChunk)
     {}
     tresult PLUGIN_API read (void* buffer, int32 numBytes, int32* numBytesRead) override
     {
@@ -73,19 +70,8 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
         return Steinberg::kResultOk;
     }
     tresult PLUGIN_API write (void*, int32, int32*) override { return Steinberg::kNotImplemented; }
-    tresult PLUGIN_API seek (int64 pos, int32 mode, int64* result) override
-    {
-        const auto origin = mode == kIBSeekCur ? position : mode == kIBSeekEnd ? length
-                                                                               : 0;
-        position = std::clamp<int64> (pos + origin, 0, length);
-        return tell (result);
-    }
-    tresult PLUGIN_API tell (int64* pos) override
-    {
-        if (pos != nullptr)
-            *pos = position;
-        return Steinberg::kResultTrue;
-    }
+    tresult PLUGIN_API seek (int64 pos, int32, int64*) override { return (position = pos) == 0 ? Steinberg::kResultTrue : Steinberg::kResultFalse; }
+    tresult PLUGIN_API tell (int64*) override { return Steinberg::kNotImplemented; }
     tresult PLUGIN_API getStreamSize (int64& size) override
     {
         size = reportedSize;
@@ -94,13 +80,8 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
     tresult PLUGIN_API setStreamSize (int64) override { return Steinberg::kResultFalse; }
     tresult PLUGIN_API queryInterface (const Steinberg::TUID iid, void** obj) override
     {
-        using Steinberg::FUnknownPrivate::iidEqual;
-        if (iidEqual (iid, Steinberg::FUnknown::iid) || iidEqual (iid, Steinberg::IBStream::iid))
-            *obj = static_cast<Steinberg::IBStream*> (this);
-        else if (iidEqual (iid, Steinberg::ISizeableStream::iid))
-            *obj = static_cast<Steinberg::ISizeableStream*> (this);
-        else
-            return Steinberg::kNoInterface;
+        const auto sizeable = Steinberg::FUnknownPrivate::iidEqual (iid, Steinberg::ISizeableStream::iid);
+        *obj = sizeable ? static_cast<void*> (static_cast<Steinberg::ISizeableStream*> (this)) : static_cast<Steinberg::IBStream*> (this);
         return Steinberg::kResultOk;
     }
     Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
@@ -111,41 +92,33 @@ struct Stream : Steinberg::IBStream, Steinberg::ISizeableStream
     int32 chunk;
 };
 
-// The module's own component and audio processor, for calls the framework's host makes only together with others.
-// The processor is the caller's to release.
-sv::IAudioProcessor* audioProcessorOf (juce::AudioPluginInstance& plugin, sv::IComponent** component = nullptr)
-{
-    struct : juce::ExtensionsVisitor
-    {
-        void visitVST3Client (const VST3Client& client) override { found = client.getIComponentPtr(); }
-        sv::IComponent* found = nullptr;
-    } visitor;
-    plugin.getExtensions (visitor);
-    sv::IAudioProcessor* processor = nullptr;
-    if (visitor.found != nullptr)
-        visitor.found->queryInterface (sv::IAudioProcessor::iid, (void**) &processor);
-    if (component != nullptr)
-        *component = visitor.found;
-    return processor;
-}
-
-// A loaded module that this test processes itself: stereo in and out, 48 kHz, 32-bit, after setupProcessing with each
-// of the maxima.
+// A loaded module that this test processes itself: stereo in and out, 32-bit, after setupProcessing with each of the
+// maxima at the given rate.
 struct DirectHost
 {
-    explicit DirectHost (std::initializer_list<int32> maxima)
+    explicit DirectHost (std::initializer_list<int32> maxima, double rate = 48000.0)
     {
-        if (plugin == nullptr || (processor = audioProcessorOf (*plugin, &component)) == nullptr)
+        struct : juce::ExtensionsVisitor
+        {
+            void visitVST3Client (const VST3Client& client) override { found = client.getIComponentPtr(); }
+            sv::IComponent* found = nullptr;
+        } visitor;
+        if (plugin != nullptr)
+            plugin->getExtensions (visitor);
+        component = visitor.found;
+        if (component == nullptr || component->queryInterface (sv::IAudioProcessor::iid, (void**) &processor) != Steinberg::kResultOk)
             return;
         component->activateBus (sv::kAudio, sv::kInput, 0, true);
         component->activateBus (sv::kAudio, sv::kOutput, 0, true);
         for (auto maximum : maxima)
-        {
-            sv::ProcessSetup setup { sv::kRealtime, sv::kSample32, maximum, 48000.0 };
-            processor->setupProcessing (setup);
-        }
+            setUp (maximum, rate);
         component->setActive (true);
         processor->setProcessing (true);
+    }
+    void setUp (int32 maximum, double rate)
+    {
+        sv::ProcessSetup setup { sv::kRealtime, sv::kSample32, maximum, rate };
+        processor->setupProcessing (setup);
     }
     ~DirectHost()
     {
@@ -307,7 +280,7 @@ TEST (HostState, ShortReadsAndEndlessStreams)
     const auto saved = source.state(), before = target.state();
     ASSERT_NE (saved, before);
 
-    Stream endless (saved, (int64) 1 << 30, (int64) 1 << 62, 1 << 20);
+    Stream endless (saved, 1 << 20, (int64) 1 << 30, (int64) 1 << 62);
     rusage usage {};
     getrusage (RUSAGE_SELF, &usage);
     const auto peakBefore = usage.ru_maxrss; // KiB
@@ -337,22 +310,12 @@ TEST (HostState, ShortReadsAndEndlessStreams)
     EXPECT_EQ (target.state(), saved);
 }
 
-// The client counts the tail in samples at the rate of the last setupProcessing, which a host may give while
-// inactive without a new activation: the module must count it at that rate too, not at that of its last activation.
+// The client counts the tail in samples at the rate of the last setupProcessing, which a host may give without a new
+// activation: the module must count it at that rate too, not at that of its last activation.
 TEST (HostRates, TailFollowsTheLastSetUp)
 {
-    const auto moved = testutil::loadPluginModule(), fresh = testutil::loadPluginModule();
-    ASSERT_TRUE (moved != nullptr && fresh != nullptr);
-    moved->prepareToPlay (768000.0, 512);
-    moved->releaseResources();
-    fresh->prepareToPlay (44100.0, 512);
-    fresh->releaseResources();
-
-    auto *movedProcessor = audioProcessorOf (*moved), *freshProcessor = audioProcessorOf (*fresh);
-    ASSERT_TRUE (movedProcessor != nullptr && freshProcessor != nullptr);
-    sv::ProcessSetup setup { sv::kRealtime, sv::kSample32, 512, 44100.0 };
-    movedProcessor->setupProcessing (setup);
-    EXPECT_EQ (movedProcessor->getTailSamples(), freshProcessor->getTailSamples());
-    movedProcessor->release();
-    freshProcessor->release();
+    DirectHost moved ({ 512 }, 768000.0), fresh ({ 512 }, 44100.0);
+    ASSERT_TRUE (moved.processor != nullptr && fresh.processor != nullptr);
+    moved.setUp (512, 44100.0);
+    EXPECT_EQ (moved.processor->getTailSamples(), fresh.processor->getTailSamples());
 }
